@@ -1,0 +1,7 @@
+#include "cli/cli_exception.h"
+
+namespace cgp {
+
+CLIException::~CLIException() = default;
+
+}  // namespace cgp

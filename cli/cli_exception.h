@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+#include "foundation/exception.h"
+
+namespace cgp {
+
+// An error reply of the server's administration protocol: the reply's text and its code.
+class CLIException : public tmg::ProtocolException {
+public:
+    CLIException(const std::string& message, int code) : ProtocolException(message, code) {}
+    ~CLIException() override;
+};
+
+}  // namespace cgp

@@ -1,0 +1,87 @@
+#include "foundation/exception.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "cli/cli_exception.h"
+
+namespace {
+
+struct DefaultCase {
+    std::function<void()> thrower;
+    const char* text;
+};
+
+TEST(ExceptionTest, DefaultMessagesAreClassNames) {
+    const DefaultCase cases[] = {
+        {[] { throw tmg::SocketException(); }, "SocketException"},
+        {[] { throw tmg::ProtocolException(); }, "ProtocolException"},
+        {[] { throw tmg::InvalidLoginException(); }, "InvalidLoginException"},
+        {[] { throw tmg::InvalidServerResponseException(); }, "InvalidServerResponseException"},
+        {[] { throw tmg::InvalidServerPromptException(); }, "InvalidServerPromptException"},
+        {[] { throw tmg::UnableToConnectException(); }, "UnableToConnectException"},
+        {[] { throw tmg::ConnectionResetException(); }, "ConnectionResetException"},
+        {[] { throw tmg::UnableToResolveAddressException(); }, "UnableToResolveAddressException"},
+        {[] { throw tmg::InvalidSSLCertificateOrKeyException(); }, "InvalidSSLCertificateOrKeyException"},
+        {[] { throw tmg::PortAlreadyUsedException(); }, "PortAlreadyUsedException"},
+    };
+    for (const auto& c : cases) {
+        try {
+            c.thrower();
+            FAIL() << "nothing thrown for " << c.text;
+        } catch (const tmg::SocketException& e) {
+            EXPECT_STREQ(e.what(), c.text);
+            EXPECT_EQ(e.getMessage(), c.text);
+            EXPECT_EQ(e.getCode(), 0);
+        }
+    }
+}
+
+TEST(ExceptionTest, BaseConstructors) {
+    tmg::Exception onlyCode(42);
+    EXPECT_NE(onlyCode.what(), nullptr);
+    EXPECT_STREQ(onlyCode.what(), "");
+    EXPECT_EQ(onlyCode.getCode(), 42);
+
+    tmg::Exception both("Invalid Dataset Type", 3);
+    EXPECT_EQ(both.getMessage(), "Invalid Dataset Type");
+    EXPECT_EQ(both.getCode(), 3);
+
+    tmg::UnableToResolveAddressException given("Invalid IP address");
+    EXPECT_STREQ(given.what(), "Invalid IP address");
+    EXPECT_EQ(given.getCode(), 0);
+}
+
+TEST(ExceptionTest, ReplyErrorKeepsTextAndCodeThroughBases) {
+    try {
+        throw cgp::CLIException("unknown account", 512);
+    } catch (const tmg::SocketException& e) {
+        EXPECT_EQ(e.getMessage(), "unknown account");
+        EXPECT_EQ(e.getCode(), 512);
+        EXPECT_NE(dynamic_cast<const tmg::ProtocolException*>(&e), nullptr);
+    }
+    try {
+        throw cgp::CLIException("x", 7);
+    } catch (const tmg::Exception& e) {
+        EXPECT_EQ(e.getCode(), 7);
+    }
+}
+
+TEST(ExceptionTest, SiblingsAreNotCaughtAsProtocolErrors) {
+    bool caughtAsProtocol = false, caughtAsSocket = false;
+    try {
+        try {
+            throw tmg::UnableToResolveAddressException();
+        } catch (const tmg::ProtocolException&) {
+            caughtAsProtocol = true;
+        }
+    } catch (const tmg::SocketException&) {
+        caughtAsSocket = true;
+    }
+    EXPECT_FALSE(caughtAsProtocol);
+    EXPECT_TRUE(caughtAsSocket);
+}
+
+}  // namespace
