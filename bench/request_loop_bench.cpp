@@ -1,6 +1,5 @@
 // Cost of the filter protocol engine's command loop per request line, against a bare loop
 // that reads the same lines and writes one flushed line each to the same sink.
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
@@ -9,6 +8,7 @@
 
 #include "filter/helper.h"
 #include "foundation/output_line.h"
+#include "timing.h"
 
 namespace {
 
@@ -27,13 +27,6 @@ public:
     bool isSupportedCommand(const std::string& command) const override { return command == "file"; }
 };
 
-template <class F>
-double seconds(F&& f) {
-    auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 }  // namespace
 
 int main() {
@@ -43,7 +36,7 @@ int main() {
 
     NullBuffer sink;
     std::streambuf* saved = std::cout.rdbuf(&sink);
-    double baseline = seconds([&] {
+    double baseline = secondsFor([&] {
         std::istringstream in(input);
         for (std::string line; std::getline(in, line);) {
             std::string answer = line.substr(0, line.find(' ')) + " OK\n";
@@ -51,7 +44,7 @@ int main() {
             std::cout.flush();
         }
     });
-    double engine = seconds([&] {
+    double engine = secondsFor([&] {
         std::istringstream in(input);
         Engine e;
         e.run(in);

@@ -1,23 +1,12 @@
 // The directory mask matcher against the system's fnmatch(3) on the same names.
 #include <fnmatch.h>
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "foundation/fs_wildcard.h"
-
-namespace {
-
-template <class F>
-double seconds(F&& f) {
-    auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-}  // namespace
+#include "timing.h"
 
 int main() {
     std::vector<std::string> names;
@@ -28,11 +17,11 @@ int main() {
 
     for (const char* pattern : patterns) {
         long ours = 0, theirs = 0;
-        double tOurs = seconds([&] {
+        double tOurs = secondsFor([&] {
             for (int r = 0; r < kRounds; ++r)
                 for (const std::string& n : names) ours += tmg::fs::wildcardMatch(pattern, n);
         });
-        double tTheirs = seconds([&] {
+        double tTheirs = secondsFor([&] {
             for (int r = 0; r < kRounds; ++r)
                 for (const std::string& n : names) theirs += fnmatch(pattern, n.c_str(), FNM_PERIOD) == 0;
         });
