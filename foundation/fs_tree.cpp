@@ -128,7 +128,7 @@ bool removeTree(const std::string& path, bool recursive) {
 
 bool makeDirectories(std::string path, bool parents) {
     normalizeSlashes(path);
-    if (!path.empty() && path.back() == '/') path.pop_back();
+    if (path.size() > 1 && path.back() == '/') path.pop_back();
     if (isDirectory(path)) return true;
 
     if (parents) {

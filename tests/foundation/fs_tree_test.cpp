@@ -30,6 +30,7 @@ TEST(FsTreeTest, MakeDirectoriesWithParents) {
         EXPECT_EQ(st.st_gid, ::getgid());
     }
     EXPECT_TRUE(tmg::fs::makeDirectories(dir / "a/b", false));  // already there
+    EXPECT_TRUE(tmg::fs::makeDirectories("/", false));
     EXPECT_TRUE(tmg::fs::makeDirectories(dir.path() + "\\a\\d", false));
     EXPECT_TRUE(fs::is_directory(dir / "a/d"));
 }
