@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+
+#include "filter/helper.h"
+#include "filter/scan_result.h"
+
+namespace cgp {
+
+// The protocol engine turned into a message filter. It supports the one command "file",
+// whose parameters are the path of a message file in the server's queue; it checks the
+// file, has the subclass scan it, and writes one log line and one answer:
+//   path missing or a folder    <n> OK "Error: File Not Found <path>"          (no log line)
+//   path does not open          <n> OK "Error: unable to open file <path>"     (no log line)
+//   Accept                      * [n] Accepting message              <n> OK
+//   Postpone                    * [n] Postponing message             <n> REJECTED "<text>"
+//   Reject                      * [n] Rejecting message              <n> ERROR "<text>"
+//   Discard                     * [n] Discarding message             <n> DISCARD
+//   AddHeader                   * [n] Adding Header(s) to message    <n> ADDHEADER "<text>"
+// The path is quoted with escapeString; <text> is the result's lines joined by joinLines.
+// AddHeader with nothing to add is answered as Accept, and so is an action code outside
+// FilterAction. The log line of request 0 carries no number.
+class ExtFilter : public Helper {
+public:
+    // Builds the engine in the given mode with the refusal word "REJECTED".
+    explicit ExtFilter(bool threaded);
+    ~ExtFilter() override;
+
+    // True exactly for "file".
+    bool isSupportedCommand(const std::string& command) const override;
+
+    // Handles one "file" request; parameters, whole, are the path. Errors that
+    // scanMessage throws are not caught.
+    void processRequest(std::uint32_t number, const std::string& command, const std::string& parameters) override;
+
+    // Scans the message file at path, which has been found to exist, not to be a folder and
+    // to open for reading; opens the file itself. number is the request number, for logs.
+    virtual ScanResult scanMessage(std::uint32_t number, const std::string& path) = 0;
+
+    // Whether the file read by stream starts with the server's envelope: its first line is
+    // longer than two characters, the first a letter and the second white space. Leaves the
+    // stream at the start of the file (state cleared). A stream that is not open, or cannot
+    // seek, gives false. Reads only the first three bytes.
+    static bool hasEnvelope(std::istream& stream);
+
+    // When hasEnvelope is true, reads past every line up to and including the first empty
+    // one (or to the end of the file) and returns true: the stream then stands at the first
+    // header line. Otherwise reads nothing and returns false. Lines end at a line feed; a
+    // line holding only a carriage return is not empty.
+    static bool skipEnvelope(std::istream& stream);
+
+    // {Accept, no lines}: what a subclass returns when a message cannot be scanned.
+    static const ScanResult acceptResult;
+};
+
+}  // namespace cgp

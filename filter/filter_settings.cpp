@@ -1,0 +1,45 @@
+#include "filter/filter_settings.h"
+
+#include <cstdio>
+
+#include "foundation/file_stream.h"
+#include "foundation/fs_predicates.h"
+
+FilterSettings& FilterSettings::instance() {
+    // Never destroyed, so code running at exit may still ask it.
+    static FilterSettings* settings = new FilterSettings;
+    return *settings;
+}
+
+FilterSettings::FilterSettings() = default;
+
+bool FilterSettings::load(const std::string& path) {
+    fileName = path;
+    everRead = false;
+    return reload();
+}
+
+bool FilterSettings::reload() {
+    // A failed stat reads -1: one failed attempt is reported, then nothing until the file
+    // is back with a new time.
+    std::time_t modified = tmg::fs::modificationTime(fileName);
+    if (everRead && modified == lastModified) return false;
+    everRead = true;
+    lastModified = modified;
+
+    tmg::ifstream in(fileName);
+    if (!in.is_open()) {
+        std::fputs("Settings Parser: Unable to open file\n", stderr);
+        return false;
+    }
+    read(in);
+    return true;
+}
+
+void FilterSettings::clear() {
+    headers.clear();
+    body.clear();
+    full.clear();
+    bodyLineLimit = 0;
+    ruleNames.clear();
+}

@@ -1,0 +1,52 @@
+#include "filter/vorpelin.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "filter/filter_settings.h"
+#include "foundation/file_stream.h"
+#include "foundation/fs_path.h"
+
+namespace {
+
+const char* const rulesFileName = "vorpelin.regex";
+const char* const banner = "* Tolmagrid's Vorpelin filter v1.1.1 running...";
+const char* const noSignatureSwitch = "-nosig";
+
+// The server reads these straight after the lines of the line classes, so each is flushed
+// at once to keep the order when standard output is a pipe.
+void say(const char* text) {
+    std::puts(text);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+Vorpelin::Vorpelin() : cgp::ExtFilter(false) {}
+
+Vorpelin::~Vorpelin() = default;
+
+int Vorpelin::run(int argc, char** argv) {
+    say(banner);
+    programDir = tmg::fs::directoryOf(argc > 0 && argv[0] ? argv[0] : "");
+    noScannerHeader = argc >= 2 && argv[1] && std::strcmp(argv[1], noSignatureSwitch) == 0;
+
+    if (!FilterSettings::instance().load(programDir + rulesFileName)) {
+        say("* Unable to read settings, fatal error, quitting.");
+        return 0;
+    }
+    cgp::Helper::run();
+    return 0;
+}
+
+cgp::ScanResult Vorpelin::scanMessage(std::uint32_t number, const std::string& path) {
+    tmg::ifstream message(path);
+    if (!message.is_open()) {
+        say("* Unexpected error, contact Tolmagrid");
+        return acceptResult;
+    }
+    FilterSettings& settings = FilterSettings::instance();
+    if (settings.reload()) say("* Settings changed, reloading.");
+    skipEnvelope(message);
+    return scanner.scan(message, settings, noScannerHeader, number);
+}

@@ -1,0 +1,8 @@
+#include "foundation/file_stream.h"
+
+namespace tmg {
+
+ifstream::~ifstream() = default;
+ofstream::~ofstream() = default;
+
+}  // namespace tmg

@@ -1,0 +1,66 @@
+// Behaviours where the filter is sounder than a literal reading would make it.
+
+#include <stdexcept>
+
+#include <boost/regex.hpp>
+
+#include "filter_process.h"
+
+namespace filter_test {
+namespace {
+
+const std::string scanner = "X-ExtScanner: Tolmagrid's Vorpelin";
+
+TEST(FaultsTest, OptionIIgnoresCase) {
+    FilterFolder folder;
+    folder.writeRules("BODY\n  Plain /buy now/\n  Folded /buy now/i\n  Class /^[a-z]+ NOW$/i\n");
+    folder.write("m.msg", "Subject: x\n\nBUY NOW\n");
+    Transcript run = runFilter(folder, "1 FILE " + folder.path("m.msg") + "\n");
+    EXPECT_EQ(run.out, startLines + "* [1] Adding Header(s) to message\n"
+                                    "1 ADDHEADER \"X-Regex-Match: Class\\eX-Regex-Match: Folded\\e" + scanner + "\"\n");
+}
+
+TEST(FaultsTest, BodyLineLimitWrittenRightAfterTheColon) {
+    FilterFolder folder;
+    folder.writeRules("CONFIG\n  MAXBODYLINES:2\nBODY\n  Third /^L3/\n  Fourth /^L4/\n");
+    folder.write("m.msg", "Subject: x\n\nL1\nL2\nL3\nL4\n");
+    Transcript run = runFilter(folder, "1 FILE " + folder.path("m.msg") + "\n");
+    EXPECT_EQ(run.out, startLines + "* [1] Adding Header(s) to message\n"
+                                    "1 ADDHEADER \"X-Regex-Match: Third\\e" + scanner + "\"\n");
+}
+
+// What the regex library says when a match gets out of hand.
+std::string libraryError(const std::string& pattern, const std::string& line) {
+    try {
+        boost::regex_search(line, boost::regex(pattern));
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+TEST(FaultsTest, RuleThatFailsInTheLibraryCountsAsNotMatchedAndMailFlows) {
+    FilterFolder folder;
+    folder.writeRules("HEADERS\n  Nested /(a+)+$/\n  Subject /^Subject/\nBODY\n  Nested /(a+)+$/\n  Body /ok/\n");
+    const std::string hostile = std::string(40, 'a') + "b";
+    folder.write("hostile.msg", "Subject: " + hostile + "\nX: y\n\n" + hostile + " ok\n");
+    folder.write("tail.msg", "Subject: " + hostile + "\nX-Tail: aaa\n\n");
+    const std::string error = libraryError("(a+)+$", "Subject: " + hostile);
+    ASSERT_NE(error, "no error");
+
+    Transcript run = runFilter(folder, "3 FILE " + folder.path("hostile.msg") + "\n"
+                                       "4 FILE " + folder.path("tail.msg") + "\n");
+    EXPECT_EQ(run.out, startLines +
+                           "* [3] Rule Nested could not be matched: " + error + "\n"
+                           "* [3] Rule Nested could not be matched: " + error + "\n"
+                           "* [3] Adding Header(s) to message\n"
+                           "3 ADDHEADER \"X-Regex-Match: Body\\eX-Regex-Match: Subject\\e" + scanner + "\"\n"
+                           // Failing on one line does not stop the rule matching another.
+                           "* [4] Rule Nested could not be matched: " + error + "\n"
+                           "* [4] Adding Header(s) to message\n"
+                           "4 ADDHEADER \"X-Regex-Match: Nested\\eX-Regex-Match: Subject\\e" + scanner + "\"\n");
+    EXPECT_EQ(run.status, 0);
+}
+
+}  // namespace
+}  // namespace filter_test

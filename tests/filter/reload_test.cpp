@@ -1,0 +1,90 @@
+// Re-reading the rules file while the filter runs.
+
+#include <cstdio>
+
+#include "filter_process.h"
+
+namespace filter_test {
+namespace {
+
+const std::string scanner = "X-ExtScanner: Tolmagrid's Vorpelin";
+
+std::string added(int number, const std::string& names) {
+    std::string n = std::to_string(number);
+    return "* [" + n + "] Adding Header(s) to message\n" + n + " ADDHEADER \"" + names + scanner + "\"\n";
+}
+
+class ReloadTest : public testing::Test {
+protected:
+    void SetUp() override {
+        folder.writeRules("HEADERS\n  First /^Subject/\n");
+        folder.setModified("vorpelin.regex", 1000000);
+        folder.write("m.msg", "Subject: x\n\nbody\n");
+    }
+    // Sends one request and returns the lines up to its answer (the reload notice, the
+    // log line and the answer).
+    std::string request(FilterProcess& process, int number, int lines) {
+        process.send(std::to_string(number) + " FILE " + folder.path("m.msg") + "\n");
+        return process.readLines(lines);
+    }
+    void replaceRules(const std::string& rules, long modified) {
+        folder.writeRules(rules);
+        folder.setModified("vorpelin.regex", modified);
+    }
+    FilterFolder folder;
+};
+
+TEST_F(ReloadTest, ChangedModificationTimeReloads) {
+    FilterProcess process({folder.program()});
+    EXPECT_EQ(process.readLines(2), startLines);
+    EXPECT_EQ(request(process, 1, 2), added(1, "X-Regex-Match: First\\e"));
+
+    replaceRules("BODY\n  Second /body/\n", 1000100);
+    EXPECT_EQ(request(process, 2, 3), "* Settings changed, reloading.\n" + added(2, "X-Regex-Match: Second\\e"));
+    EXPECT_EQ(request(process, 3, 2), added(3, "X-Regex-Match: Second\\e"));
+
+    // New content with the old time is not seen.
+    replaceRules("BODY\n  Third /body/\n", 1000100);
+    EXPECT_EQ(request(process, 4, 2), added(4, "X-Regex-Match: Second\\e"));
+
+    // An older time is a change too, and the reader's messages come before the notice.
+    replaceRules("BODY\n  Bad /(/\n  Fourth /body/\n", 999);
+    EXPECT_EQ(request(process, 5, 4),
+              "* Invalid Regex at line 2\n* Settings changed, reloading.\n" + added(5, "X-Regex-Match: Fourth\\e"));
+
+    Transcript run = process.finish();
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.status, 0);
+}
+
+TEST_F(ReloadTest, VanishedRulesFileKeepsTheOldRules) {
+    FilterProcess process({folder.program()});
+    process.readLines(2);
+    std::remove(folder.path("vorpelin.regex").c_str());
+    EXPECT_EQ(request(process, 1, 2), added(1, "X-Regex-Match: First\\e"));
+    EXPECT_EQ(request(process, 2, 2), added(2, "X-Regex-Match: First\\e"));
+
+    replaceRules("HEADERS\n  Back /^Subject/\n", 1000200);
+    EXPECT_EQ(request(process, 3, 3), "* Settings changed, reloading.\n" + added(3, "X-Regex-Match: Back\\e"));
+
+    Transcript run = process.finish();
+    // Reported once, not at every request.
+    EXPECT_EQ(run.err, "Settings Parser: Unable to open file\n");
+    EXPECT_EQ(run.status, 0);
+}
+
+TEST_F(ReloadTest, EveryReadStartsOutsideAnySection) {
+    // The file ends in BODY; the rule above the first header of the new file is dropped,
+    // as it would be at start-up.
+    replaceRules("HEADERS\n  First /^Subject/\nBODY\n  Body /body/\n", 1000000);
+    FilterProcess process({folder.program()});
+    process.readLines(2);
+    EXPECT_EQ(request(process, 1, 2), added(1, "X-Regex-Match: Body\\eX-Regex-Match: First\\e"));
+
+    replaceRules("  Orphan /body/\nHEADERS\n  Again /^Subject/\n", 1000300);
+    EXPECT_EQ(request(process, 2, 3), "* Settings changed, reloading.\n" + added(2, "X-Regex-Match: Again\\e"));
+    process.finish();
+}
+
+}  // namespace
+}  // namespace filter_test
