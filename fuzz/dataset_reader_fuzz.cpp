@@ -1,7 +1,7 @@
 // The dataset reader over any bytes, with the round-trip property: a text that parses,
 // written in the one-line and in the multi-line form and read again, gives an equal tree.
-// Trees the writer cannot reproduce exactly are compared after one round instead: entries
-// with an empty key (left out by the writer) and texts holding a carriage return
+// Trees the writer cannot reproduce exactly are first written and read until it can:
+// entries with an empty key (left out by the writer) and texts holding a carriage return
 // (dropped by the writer's escaping).
 #include <cstddef>
 #include <cstdint>
@@ -46,14 +46,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     cgp::DataSet tree = cgp::parseDataSetText(text);
     if (tree.kind() == cgp::DataSetKind::Empty) return 0;
-    std::string oneLine = cgp::DataSet::toString(tree, false);
-    cgp::DataSet first = cgp::parseDataSetText(oneLine);
-    if (writtenExactly(tree)) check(first->equals(tree));
-    // From the first round on, the writer reproduces the tree exactly in both forms.
-    check(cgp::DataSet::toString(first, false) == oneLine);
+    // A carriage-return key turns into an empty one in the first round, which the second
+    // round leaves out; from then on the writer must reproduce the tree exactly.
+    int rounds = 0;
+    while (!writtenExactly(tree)) {
+        check(++rounds <= 2);
+        tree = cgp::parseDataSetText(cgp::DataSet::toString(tree, false));
+    }
     for (bool pretty : {false, true}) {
-        cgp::DataSet again = cgp::parseDataSetText(cgp::DataSet::toString(first, pretty));
-        check(again->equals(first));
+        cgp::DataSet again = cgp::parseDataSetText(cgp::DataSet::toString(tree, pretty));
+        check(again->equals(tree));
     }
     return 0;
 }
