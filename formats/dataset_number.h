@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+namespace cgp {
+
+// Reads a signed decimal integer at the start of the text the way an input string stream
+// does: leading white space skipped, an optional "+" or "-", then digits up to the first
+// other byte. False, with 0 in the result, when no digit reads; a number out of range
+// gives the nearest limit.
+bool readLeadingInteger(const std::string& text, long long& result) noexcept;
+
+}  // namespace cgp

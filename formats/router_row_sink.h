@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+namespace cgp {
+
+// Receives the rows of a Router table as the parser reads them, in table order. The
+// directory library implements it with its row builders; formats/ only declares it.
+// Rows read before a syntax error have been delivered when the parse fails.
+class RouterRowSink {
+public:
+    virtual ~RouterRowSink();
+
+    // One row. left is the left side's word; addressForm is true when it was written in
+    // angle brackets. right is the right side's text (a bare word, or a quoted word whole,
+    // with its quotes and the bytes after them), or null for a row without a right side.
+    virtual void addRouterRow(const std::string& left, bool addressForm, const std::string* right) = 0;
+};
+
+}  // namespace cgp

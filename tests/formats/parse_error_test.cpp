@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+
+#include "formats/parser.h"
+#include "formats/parse_context.h"
+#include "formats/wssp_node.h"
+#include "tests/foundation/capture_stdout.h"
+
+namespace cgp {
+namespace {
+
+std::string writeFile(const std::string& name, const std::string& content) {
+    std::string path = ::testing::TempDir() + name;
+    FILE* file = std::fopen(path.c_str(), "wb");
+    EXPECT_NE(file, nullptr);
+    std::fwrite(content.data(), 1, content.size(), file);
+    std::fclose(file);
+    return path;
+}
+
+// The error line a parse of content written to a file prints, with the path replaced by
+// "F"; "ok" when the parse succeeds.
+std::string errorLine(const std::string& content, int mode) {
+    std::string path = writeFile("parse_error_test.txt", content);
+    CaptureStdout capture;
+    tmg::MutexLock lock(&cgparserMutex());
+    bool ok = cgparserParseFile(path, mode);
+    if (ok && mode == PageMode) delete wsspRootOf(cgparserNotedNode());
+    std::remove(path.c_str());
+    std::string out = capture.text();
+    std::size_t at = out.find(path);
+    if (at != std::string::npos) out.replace(at, path.size(), "F");
+    if (ok) return out.empty() ? "ok" : "ok but printed " + out;
+    return out;
+}
+
+TEST(ParseErrorTest, LinesNameTokenLineAndColumn) {
+    struct Case {
+        const char* content;
+        int mode;
+        const char* line;
+    } cases[] = {
+        {"a = b\nc $ d\n", RouterMode, "* while parsing \"F\" file: syntax error : near \"$\" (1:3)\n"},
+        // Each carriage return and each line feed counts a line.
+        {"a=b\r\nc d\r\n", RouterMode, "* while parsing \"F\" file: syntax error : near \"d\" (2:3)\n"},
+        {"a=b\n\xEF\xBB\xBF", RouterMode,
+         "* while parsing \"F\" file: syntax error : near \"\xEF\xBB\xBF\" (1:3)\n"},
+        {"<p>%%x", PageMode, "* while parsing \"F\" file: syntax error : near \"\" (0:6)\n"},
+        {"<p>\n%%x y%%", PageMode, "* while parsing \"F\" file: syntax error : near \"y\" (1:5)\n"},
+        {"<!--%%IF a\r\n-->\nx<!--%%ENDFOR", PageMode,
+         "* while parsing \"F\" file: syntax error : near \"<!--%%ENDFOR\" (3:13)\n"},
+        {"a = b\n", RouterMode, "ok"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(errorLine(c.content, c.mode), c.line) << c.content;
+}
+
+TEST(ParseErrorTest, DeepNestingIsMemoryExhausted) {
+    const int depth = 20000;
+    std::string page = "%%" + std::string(depth, '(') + "a" + std::string(depth, ')') + "%%";
+    std::string line = errorLine(page, PageMode);
+    EXPECT_EQ(line.rfind("* while parsing \"F\" file: memory exhausted : near \"(\" (0:", 0), 0u) << line;
+
+    std::string calls;
+    for (int i = 0; i < depth; ++i) calls += "NOT(";
+    EXPECT_NE(errorLine("%%" + calls + "a%%", PageMode).find("memory exhausted"), std::string::npos);
+
+    std::string ifs;
+    for (int i = 0; i < depth; ++i) ifs += "<!--%%IF a-->";
+    EXPECT_NE(errorLine(ifs, PageMode).find("memory exhausted"), std::string::npos);
+
+    // Nesting well inside the limit parses.
+    std::string moderate = "%%" + std::string(1000, '(') + "a" + std::string(1000, ')') + "%%";
+    EXPECT_EQ(errorLine(moderate, PageMode), "ok");
+}
+
+TEST(ParseErrorTest, UnreadableInputFailsWithoutALine) {
+    std::string folder = ::testing::TempDir() + "parse_error_test_folder";
+    ::mkdir(folder.c_str(), 0700);
+    CaptureStdout capture;
+    EXPECT_FALSE(cgparserParseFile(folder, RouterMode));
+    EXPECT_FALSE(cgparserParseFile(folder, PageMode));
+    EXPECT_FALSE(cgparserParseFile(folder + "/missing", RouterMode));
+    EXPECT_EQ(capture.text(), "");
+    ::rmdir(folder.c_str());
+}
+
+TEST(ParseErrorTest, StringsPrintNothing) {
+    CaptureStdout capture;
+    EXPECT_FALSE(cgparserParseString("a b", RouterMode));
+    EXPECT_FALSE(cgparserParseString("%%x", PageMode));
+    EXPECT_EQ(capture.text(), "");
+}
+
+TEST(ParseErrorTest, LineFeedsAndReturnsAreEscaped) {
+    EXPECT_EQ(formatParseErrorLine("a\nb\rc", "syntax error", "x\r\ny", 3, 4),
+              "* while parsing \"a\\nb\\rc\" file: syntax error : near \"x\\r\\ny\" (3:4)\n");
+    std::string path = writeFile("parse\nerror.txt", "a b");
+    CaptureStdout capture;
+    EXPECT_FALSE(cgparserParseFile(path, RouterMode));
+    std::remove(path.c_str());
+    std::string out = capture.text();
+    EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
+    EXPECT_NE(out.find("parse\\nerror.txt"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace cgp
