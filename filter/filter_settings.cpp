@@ -27,8 +27,9 @@ bool FilterSettings::reload() {
     everRead = true;
     lastModified = modified;
 
+    // A folder opens on Linux but reads as nothing; it is no rules file.
     tmg::ifstream in(fileName);
-    if (!in.is_open()) {
+    if (!in.is_open() || tmg::fs::isDirectory(fileName)) {
         std::fputs("Settings Parser: Unable to open file\n", stderr);
         return false;
     }

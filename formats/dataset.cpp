@@ -18,17 +18,28 @@ void collectOrphans(data_set& node, std::vector<data_set*>& orphans) {
     if (data_set* child = node.linkSet.leaveRing()) orphans.push_back(child);
     for (DataSet& element : node.array)
         if (data_set* child = element.leaveRing()) orphans.push_back(child);
-    for (auto& entry : node.dictionary)
-        if (data_set* child = entry.value.leaveRing()) orphans.push_back(child);
     node.array.clear();
-    node.dictionary.clear();
+    node.dictionary.clearWith([&](DataSet& value) {
+        if (data_set* child = value.leaveRing()) orphans.push_back(child);
+    });
 }
+
+void keepForever(data_set*) {}
 
 }  // namespace
 
-data_set::data_set(DataSetKind kind) : data_set(kind, DataSet::sharedEmpty()) {}
+// The shared empty DataSet is never freed, so a link to it needs no ring: a handle of its own
+// with a deleter that keeps the node. That spares every new node a hold of the ring mutex
+// and every freed node an unlink among all the others.
+data_set::data_set(DataSetKind kind) : kind(kind), linkSet(DataSet::sharedEmpty().get(), &keepForever) {}
 
 data_set::data_set(DataSetKind kind, const DataSet& link) : kind(kind), linkSet(link) {}
+
+const DataSet& DataSet::sharedEmpty() {
+    // Never destroyed: static tables of other units may still hold nodes linked to it at exit.
+    static const DataSet* empty = new DataSet(new data_set(DataSetKind::Empty, DataSet()), &keepForever);
+    return *empty;
+}
 
 data_set::~data_set() {
     std::vector<data_set*> orphans;

@@ -10,20 +10,15 @@ namespace {
 const std::string kInvalidType = "Invalid Dataset Type";
 
 // Splits at the first ".": the head before it, the rest after it (empty without a ".").
-void splitPath(const std::string& path, std::string& head, std::string& rest) {
+void splitPath(std::string_view path, std::string_view& head, std::string_view& rest) {
     std::size_t dot = path.find('.');
-    if (dot == std::string::npos) {
-        head = path;
-        rest.clear();
-    } else {
-        head.assign(path, 0, dot);
-        rest.assign(path, dot + 1, std::string::npos);
-    }
+    head = path.substr(0, dot);
+    rest = dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
 }
 
 // The slot of one path component in an Array or Dictionary node, or null on a miss.
 // Throws for any other node.
-const DataSet* lookUpComponent(const data_set* node, const std::string& head) {
+const DataSet* lookUpComponent(const data_set* node, std::string_view head) {
     if (node != nullptr && node->kind == DataSetKind::Array) {
         long long position;
         readLeadingInteger(head, position);
@@ -34,27 +29,25 @@ const DataSet* lookUpComponent(const data_set* node, const std::string& head) {
     throw tmg::Exception(kInvalidType, 0);
 }
 
-// The rest of a lookup that has found `slot` with `rest` still to go; copies a handle only
-// for the answer.
-DataSet walk(const DataSet* slot, std::string rest) {
-    std::string head;
+// The rest of a lookup that has found `slot` with `rest` still to go. Walks node pointers
+// and copies a handle only for the answer.
+DataSet walk(const DataSet* slot, std::string_view rest) {
+    std::string_view head;
     for (;;) {
         if (slot == nullptr) return DataSet(DataSetKind::Empty);
         if (rest.empty() || slot->kind() == DataSetKind::Empty) {
             if (slot->get() == nullptr) return DataSet(DataSetKind::Empty);
             return *slot;
         }
-        std::string path;
-        path.swap(rest);
-        splitPath(path, head, rest);
+        splitPath(rest, head, rest);
         slot = lookUpComponent(slot->get(), head);
     }
 }
 
 // The kind of a node created for a component, given what follows it.
-DataSetKind kindBefore(const std::string& rest, DataSetKind lastKind) {
+DataSetKind kindBefore(std::string_view rest, DataSetKind lastKind) {
     if (rest.empty()) return lastKind;
-    std::string next = rest.substr(0, rest.find('.'));
+    std::string_view next = rest.substr(0, rest.find('.'));
     long long number;
     readLeadingInteger(next, number);
     return (!next.empty() && next[0] == '0') || number != 0 ? DataSetKind::Array : DataSetKind::Dictionary;
@@ -76,6 +69,8 @@ DataSet::DataSet(bool value) : DataSet(DataSetKind::String) { get()->setBool(val
 
 DataSet::DataSet(data_set* node) noexcept : thread_safe_ptr(node) {}
 
+DataSet::DataSet(data_set* node, Deleter deleter) noexcept : thread_safe_ptr(node, deleter) {}
+
 DataSet::~DataSet() = default;
 
 DataSet& DataSet::operator=(const DataSet& other) noexcept {
@@ -86,12 +81,6 @@ DataSet& DataSet::operator=(const DataSet& other) noexcept {
 DataSet& DataSet::operator=(DataSet&& other) noexcept {
     thread_safe_ptr::operator=(std::move(other));
     return *this;
-}
-
-const DataSet& DataSet::sharedEmpty() {
-    // Never destroyed: static tables of other units may still hold nodes linked to it at exit.
-    static const DataSet* empty = new DataSet(new data_set(DataSetKind::Empty, DataSet()));
-    return *empty;
 }
 
 DataSet DataSet::clone() const {
@@ -109,14 +98,14 @@ DataSet DataSet::clone() const {
 }
 
 DataSet DataSet::get(const std::string& path) const {
-    std::string head, rest;
+    std::string_view head, rest;
     splitPath(path, head, rest);
     return walk(lookUpComponent(get(), head), rest);
 }
 
 DataSet DataSet::find(const std::string& path, DataSetKind kind, bool create) {
     if (!create) return get(path);
-    std::string head, rest;
+    std::string_view head, rest;
     splitPath(path, head, rest);
     data_set* node = get();
     lookUpComponent(node, head);  // throws for a node that holds no components
@@ -131,10 +120,7 @@ DataSet DataSet::find(const std::string& path, DataSetKind kind, bool create) {
         slot = &node->array[static_cast<std::size_t>(position)];
     } else {
         slot = node->dictionary.find(head);
-        if (slot == nullptr) {
-            slot = &node->dictionary[head];
-            *slot = DataSet(kindBefore(rest, kind));
-        }
+        if (slot == nullptr) slot = &node->dictionary.emplaceNew(std::string(head), kindBefore(rest, kind));
     }
     return walk(slot, rest);
 }

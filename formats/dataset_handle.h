@@ -40,6 +40,8 @@ public:
     explicit DataSet(bool value);
     // Takes sole ownership of a node made with new (may be null).
     explicit DataSet(data_set* node) noexcept;
+    // Takes sole ownership of a node, to be freed by the deleter instead of delete.
+    DataSet(data_set* node, Deleter deleter) noexcept;
 
     DataSet(const DataSet& other) noexcept = default;
     DataSet(DataSet&& other) noexcept = default;
@@ -81,7 +83,9 @@ public:
     static std::string toString(const DataSet& value, bool pretty);
 
     // The one process-wide Empty DataSet that new nodes link to. Its own link is a null
-    // handle. Made on first use, never destroyed; it must never be changed.
+    // handle. Made on first use, never destroyed, not even when every handle to it goes, so
+    // the links to it need not share one ring (isUnique says nothing about it). It must
+    // never be changed.
     static const DataSet& sharedEmpty();
 };
 

@@ -1,3 +1,4 @@
+#include <utility>
 #include <vector>
 
 #include "formats/dataset.h"
@@ -8,13 +9,15 @@ namespace {
 
 struct MergeStep {
     data_set* target;
-    DataSet source;  // held, so that clearing the target cannot free what is still to copy
+    DataSet source;  // held, so that clearing a target cannot free what is still to copy
+    bool done;
 };
 
-// Merges one level of the source into the target (same kinds) and queues the children,
-// so that they are taken in order, each subtree before the next child.
-void mergeLevel(data_set& target, const data_set& source, std::vector<MergeStep>& pending) {
-    std::size_t first = pending.size();
+// Merges one level of the source into the target (same kinds) and queues the children in
+// reverse, so that they are taken in order, each subtree before the next child, as a
+// recursive merge would. `children` is scratch space.
+void mergeLevel(data_set& target, const data_set& source, std::vector<MergeStep>& pending,
+                std::vector<std::pair<data_set*, const DataSet*>>& children) {
     switch (source.kind) {
         case DataSetKind::Empty:
             return;
@@ -27,27 +30,28 @@ void mergeLevel(data_set& target, const data_set& source, std::vector<MergeStep>
             DataSetArray elements = source.array;
             target.array.clear();
             target.array.reserve(elements.size());
-            for (DataSet& element : elements) {
-                target.array.emplace_back(element.kind());
-                pending.push_back({target.array.back().get(), std::move(element)});
-            }
-            break;
+            for (const DataSet& element : elements) target.array.emplace_back(element.kind());
+            for (std::size_t i = elements.size(); i-- > 0;)
+                pending.push_back({target.array[i].get(), std::move(elements[i]), false});
+            return;
         }
         case DataSetKind::Dictionary:
+            children.clear();
             for (const auto& entry : source.dictionary) {
                 DataSetKind kind = entry.value.kind();
-                if (DataSet* existing = target.dictionary.find(entry.key)) {
-                    if (existing->kind() != kind || existing->get() == nullptr) continue;
-                    pending.push_back({existing->get(), entry.value});
-                } else {
-                    DataSet fresh(kind);
-                    pending.push_back({fresh.get(), entry.value});
-                    target.dictionary.set(entry.key, fresh);
-                }
+                DataSet* existing = target.dictionary.find(entry.key);
+                if (existing == nullptr)
+                    existing = &target.dictionary.emplaceNew(entry.key, kind);
+                else if (existing->get() == nullptr || existing->kind() != kind)
+                    continue;  // another kind: left as it was
+                children.emplace_back(existing->get(), &entry.value);
             }
-            break;
+            // The source's entries stay put: a target dictionary only gains keys it lacked,
+            // and a dictionary that is its own source lacks none.
+            for (std::size_t i = children.size(); i-- > 0;)
+                pending.push_back({children[i].first, *children[i].second, false});
+            return;
     }
-    for (std::size_t i = first, j = pending.size(); i + 1 < j; ++i, --j) std::swap(pending[i], pending[j - 1]);
 }
 
 }  // namespace
@@ -55,14 +59,21 @@ void mergeLevel(data_set& target, const data_set& source, std::vector<MergeStep>
 bool data_set::merge(const DataSet& source) {
     if (source.get() == nullptr || source->kind != kind) return false;
     std::vector<MergeStep> pending;
-    pending.push_back({this, source});
+    std::vector<std::pair<data_set*, const DataSet*>> children;
+    pending.push_back({this, source, false});
+    // A step stays on the stack while its children are merged, and goes when it is met again.
     while (!pending.empty()) {
-        MergeStep step = std::move(pending.back());
-        pending.pop_back();
-        if (step.source.get() == nullptr) continue;
+        MergeStep& step = pending.back();
+        if (step.done || step.source.get() == nullptr) {
+            pending.pop_back();
+            continue;
+        }
+        step.done = true;
+        data_set* target = step.target;
+        const data_set* from = step.source.get();  // held by the step, which stays below
         // One hold of the ring mutex per level; the handle copies inside only re-enter it.
         tmg::MutexLock lock(&DataSet::sharedMutex());
-        mergeLevel(*step.target, *step.source, pending);
+        mergeLevel(*target, *from, pending, children);
     }
     return true;
 }

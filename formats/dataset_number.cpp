@@ -4,7 +4,7 @@
 
 namespace cgp {
 
-bool readLeadingInteger(const std::string& text, long long& result) noexcept {
+bool readLeadingInteger(std::string_view text, long long& result) noexcept {
     result = 0;
     std::size_t i = 0, n = text.size();
     while (i < n && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;

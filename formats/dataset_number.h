@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include <string_view>
 
 namespace cgp {
 
@@ -8,6 +8,6 @@ namespace cgp {
 // does: leading white space skipped, an optional "+" or "-", then digits up to the first
 // other byte. False, with 0 in the result, when no digit reads; a number out of range
 // gives the nearest limit.
-bool readLeadingInteger(const std::string& text, long long& result) noexcept;
+bool readLeadingInteger(std::string_view text, long long& result) noexcept;
 
 }  // namespace cgp

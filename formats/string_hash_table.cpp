@@ -13,7 +13,7 @@ const std::size_t kBucketPrimes[] = {
 
 }  // namespace
 
-std::uint64_t hashStringKey(const std::string& key) noexcept {
+std::uint64_t hashStringKey(std::string_view key) noexcept {
     std::uint64_t h = 0;
     for (char c : key) {
         if (c == '\0') break;

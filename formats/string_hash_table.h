@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -12,7 +13,7 @@ namespace cgp {
 // Hash of a key as the server's tables compute it: over the bytes up to the first zero
 // byte, h = 5 * h + byte, each byte read as a signed 8-bit value, in unsigned 64-bit
 // arithmetic.
-std::uint64_t hashStringKey(const std::string& key) noexcept;
+std::uint64_t hashStringKey(std::string_view key) noexcept;
 
 // The first bucket count of the table's prime list (53, 97, 193, 389, ...) that is not
 // below the count; the list's last prime when the count is above it.
@@ -98,14 +99,20 @@ public:
     std::size_t bucketCount() const noexcept { return logicalBuckets; }
 
     // The value stored under the key, or null when the key is absent.
-    Value* find(const std::string& key) noexcept { return lookup(key); }
-    const Value* find(const std::string& key) const noexcept { return lookup(key); }
-    bool contains(const std::string& key) const noexcept { return lookup(key) != nullptr; }
+    Value* find(std::string_view key) noexcept { return lookup(key); }
+    const Value* find(std::string_view key) const noexcept { return lookup(key); }
+    bool contains(std::string_view key) const noexcept { return lookup(key) != nullptr; }
 
     // The value under the key; a missing key is inserted with a default value first.
     Value& operator[](const std::string& key) {
         if (Value* found = lookup(key)) return *found;
-        return insertNew(key, Value())->value;
+        return insertNew(key)->value;
+    }
+    // Inserts a key that is not in the table yet, its value made from the arguments in
+    // place. Inserting a key that is present breaks the table.
+    template <class... Args>
+    Value& emplaceNew(const std::string& key, Args&&... args) {
+        return insertNew(key, std::forward<Args>(args)...)->value;
     }
     // Stores the value under the key, replacing the value of an existing key.
     void set(const std::string& key, const Value& value) {
@@ -131,10 +138,17 @@ public:
     }
     // Removes every entry; the bucket count stays.
     void clear() noexcept {
+        clearWith([](Value&) {});
+    }
+    // Removes every entry, handing each value to the function just before it goes.
+    template <class F>
+    void clearWith(F&& beforeRemoval) {
+        if (entryCount == 0) return;
         for (Entry*& head : buckets) {
             while (head != nullptr) {
                 Entry* gone = head;
                 head = gone->next;
+                beforeRemoval(gone->value);
                 delete gone;
             }
         }
@@ -152,22 +166,23 @@ public:
     const_iterator end() const noexcept { return const_iterator(); }
 
 private:
-    static std::size_t bucketOf(const std::string& key, std::size_t count) noexcept {
+    static std::size_t bucketOf(std::string_view key, std::size_t count) noexcept {
         return static_cast<std::size_t>(hashStringKey(key) % count);
     }
 
-    Value* lookup(const std::string& key) const noexcept {
+    Value* lookup(std::string_view key) const noexcept {
         if (entryCount == 0) return nullptr;
         for (Entry* e = buckets[bucketOf(key, logicalBuckets)]; e != nullptr; e = e->next)
             if (e->key == key) return &e->value;
         return nullptr;
     }
 
-    Entry* insertNew(const std::string& key, const Value& value) {
+    template <class... Args>
+    Entry* insertNew(const std::string& key, Args&&... args) {
         if (entryCount + 1 > logicalBuckets) rehash(nextBucketCount(entryCount + 1));
         if (buckets.empty()) buckets.assign(logicalBuckets, nullptr);
         Entry*& head = buckets[bucketOf(key, logicalBuckets)];
-        head = new Entry{key, value, head};
+        head = new Entry{key, Value(std::forward<Args>(args)...), head};
         ++entryCount;
         return head;
     }

@@ -62,5 +62,23 @@ TEST(FaultsTest, RuleThatFailsInTheLibraryCountsAsNotMatchedAndMailFlows) {
     EXPECT_EQ(run.status, 0);
 }
 
+TEST(FaultsTest, RulesFileIsReadAtStartWhateverItsTime) {
+    // A time of 0 is the holder's "never read" value; the file must still load.
+    FilterFolder folder;
+    folder.writeRules("HEADERS\n  A /x/\n");
+    folder.setModified("vorpelin.regex", 0);
+    Transcript run = runFilter(folder, "");
+    EXPECT_EQ(run.out, startLines);
+}
+
+TEST(FaultsTest, FolderNamedLikeTheRulesFileIsNoRulesFile) {
+    FilterFolder folder;
+    std::filesystem::create_directory(folder.path("vorpelin.regex"));
+    Transcript run = runFilter(folder, "");
+    EXPECT_EQ(run.out, "* Tolmagrid's Vorpelin filter v1.1.1 running...\n"
+                       "* Unable to read settings, fatal error, quitting.\n");
+    EXPECT_EQ(run.err, "Settings Parser: Unable to open file\n");
+}
+
 }  // namespace
 }  // namespace filter_test

@@ -58,9 +58,7 @@ TEST(DataSetThreadTest, ThreadsCopyingOneTreeFreeEachNodeOnce) {
         std::vector<std::thread> threads;
         {
             // The root counts its own release; ASan and TSan watch the rest of the tree.
-            DataSet root;
-            static_cast<tmg::thread_safe_ptr<cgp::data_set>&>(root) =
-                tmg::thread_safe_ptr<cgp::data_set>(new cgp::data_set(DataSetKind::Dictionary), &countingDeleter);
+            DataSet root(new cgp::data_set(DataSetKind::Dictionary), &countingDeleter);
             for (int i = 0; i < 20; ++i) {
                 DataSet list(DataSetKind::Array);
                 for (int j = 0; j < 5; ++j) list->array.emplace_back("v");
