@@ -109,7 +109,7 @@ Token Scanner::scanRouter() {
             default: break;
         }
         std::size_t word = addressRun(p, n);
-        if (column_ == 0) {
+        if (atLineStart()) {
             std::size_t label = labelLength(p, n);
             if (label > word) return take(TokLabel, label);
         }

@@ -11,7 +11,7 @@ std::size_t utf8SequenceLength(const unsigned char* p, std::size_t n) {
 }
 
 Scanner::Scanner(std::string_view input, ParserMode mode)
-    : begin_(input.data()), pos_(input.data()), end_(input.data() + input.size()) {
+    : begin_(input.data()), pos_(input.data()), end_(input.data() + input.size()), lineStart_(input.data()) {
     switch (mode) {
         case PageMode: state_ = PageText; break;
         case RouterMode: state_ = RouterLines; break;
@@ -37,6 +37,7 @@ bool Scanner::atByteOrderMark() const {
 bool Scanner::skipLeadingByteOrderMark() {
     if (line_ != 0 || column_ != 0 || pos_ != begin_ || !atByteOrderMark()) return false;
     skip(3);
+    lineStart_ = pos_;
     return true;
 }
 

@@ -26,7 +26,8 @@ struct Token {
 // returned as a line end adds a line and resets the column; every other token or skipped
 // run adds its length to the column (a token holding a line feed, such as a quoted
 // string, counts no line). A UTF-8 byte order mark is skipped at line 0, column 0 and is
-// an error token anywhere else (inside page text it is ordinary text).
+// an error token anywhere else (inside page text it is ordinary text); what follows a
+// skipped mark is at the start of its line, so a Router label may stand there.
 class Scanner {
 public:
     // mode is a ParserMode; the input must outlive the scanner.
@@ -58,7 +59,14 @@ private:
     Token take(int code, std::size_t length, std::size_t textOffset, std::size_t textLength);
     Token take(int code, std::size_t length) { return take(code, length, 0, length); }
     // A line feed or carriage return that is skipped (or returned) as a line end.
-    void lineEnd() { ++pos_; ++line_; column_ = 0; }
+    void lineEnd() {
+        ++pos_;
+        ++line_;
+        column_ = 0;
+        lineStart_ = pos_;
+    }
+    // At the first byte of a line, a leading byte order mark not counted.
+    bool atLineStart() const { return pos_ == lineStart_; }
     void skip(std::size_t length) { pos_ += length; column_ += static_cast<int>(length); }
     bool atByteOrderMark() const;
     // Skips a byte order mark at the very start (line 0, column 0); true when it did.
@@ -67,6 +75,7 @@ private:
     const char* begin_;
     const char* pos_;
     const char* end_;
+    const char* lineStart_;
     State state_;
     int line_ = 0;
     int column_ = 0;

@@ -83,15 +83,21 @@ WSSPNode* WSSPNode::append(WSSPNode* child) {
 }
 
 void WSSPNode::simplify() {
-    for (WSSPNode*& child : children) {
-        while (child->kind == WSSPNodeKind::Sequence && child->children.size() == 1) {
-            WSSPNode* grandchild = child->children.front();
-            child->children.clear();
-            delete child;
-            child = grandchild;
-            child->parent = this;
+    // A work list, not recursion: a long "|" or "." chain makes a tree as deep as it is long.
+    std::vector<WSSPNode*> pending{this};
+    while (!pending.empty()) {
+        WSSPNode* node = pending.back();
+        pending.pop_back();
+        for (WSSPNode*& child : node->children) {
+            while (child->kind == WSSPNodeKind::Sequence && child->children.size() == 1) {
+                WSSPNode* grandchild = child->children.front();
+                child->children.clear();
+                delete child;
+                child = grandchild;
+                child->parent = node;
+            }
+            pending.push_back(child);
         }
-        child->simplify();
     }
 }
 

@@ -1,6 +1,8 @@
 #include "formats/wssp_node_dump.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace cgp {
 
@@ -28,11 +30,8 @@ void quoted(std::string& out, const std::string& text) {
     out += '"';
 }
 
-void dump(std::string& out, const WSSPNode* node) {
-    if (!node) {
-        out += "null";
-        return;
-    }
+// The node's own part, without its children.
+void head(std::string& out, const WSSPNode* node) {
     switch (node->kind) {
         case WSSPNodeKind::Empty: out += "Empty"; break;
         case WSSPNodeKind::Text: out += "Text "; quoted(out, node->text); break;
@@ -48,13 +47,35 @@ void dump(std::string& out, const WSSPNode* node) {
         case WSSPNodeKind::Include: out += "Include "; quoted(out, node->text); break;
         default: out += "Kind" + std::to_string(static_cast<int>(node->kind)); break;
     }
-    if (node->children.empty()) return;
-    out += '(';
-    for (std::size_t i = 0; i < node->children.size(); ++i) {
-        if (i) out += ", ";
-        dump(out, node->children[i]);
+}
+
+// Depth-first with a work list of (node, next child): trees can be as deep as a page's
+// longest operator chain.
+void dump(std::string& out, const WSSPNode* root) {
+    if (!root) {
+        out += "null";
+        return;
     }
-    out += ')';
+    std::vector<std::pair<const WSSPNode*, std::size_t>> open;
+    head(out, root);
+    open.emplace_back(root, 0);
+    while (!open.empty()) {
+        const WSSPNode* node = open.back().first;
+        std::size_t next = open.back().second++;
+        if (next == node->children.size()) {
+            if (next) out += ')';
+            open.pop_back();
+            continue;
+        }
+        out += next ? ", " : "(";
+        const WSSPNode* child = node->children[next];
+        if (!child) {
+            out += "null";
+            continue;
+        }
+        head(out, child);
+        open.emplace_back(child, 0);
+    }
 }
 
 }  // namespace

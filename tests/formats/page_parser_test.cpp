@@ -128,6 +128,45 @@ TEST(PageParserTest, FailedParsesLeaveNoNodes) {
     EXPECT_EQ(cgparserNotedNode(), nullptr);
 }
 
+// Left-associative chains build trees as deep as they are long; nothing that walks
+// them may recurse per level.
+TEST(PageParserTest, LongChainsSimplifyDumpAndFree) {
+    const int operands = 300000;
+    const struct {
+        const char* joint;
+        const char* call;
+    } chains[] = {{"|", "Call 325("}, {"&", "Call 324("}, {".", "Call 323("}};
+    for (const auto& chain : chains) {
+        const char* joint = chain.joint;
+        std::string page = "%%a";
+        std::string expected = "Seq(Output(Empty, ";
+        for (int i = 0; i < operands; ++i) {
+            page += std::string(joint) + "b";
+            expected += chain.call;
+        }
+        page += "%%";
+        expected += "Var a";
+        for (int i = 0; i < operands; ++i) expected += ", Var b)";
+        expected += "))";
+        std::size_t before = wsspLiveNodeCount();
+        std::unique_ptr<WSSPNode> root = parsePage(page);
+        ASSERT_NE(root, nullptr) << joint;
+        root->simplify();
+        std::string dump = dumpWSSPTree(root.get());
+        EXPECT_TRUE(dump == expected) << joint;
+        root.reset();
+        EXPECT_EQ(wsspLiveNodeCount(), before) << joint;
+    }
+}
+
+TEST(PageParserTest, SimplifyLiftsOnlyChildSequences) {
+    std::unique_ptr<WSSPNode> root = parsePage("<!--%%IF a-->x<!--%%ELSE-->y%%z%%<!--%%ENDIF-->");
+    ASSERT_NE(root, nullptr);
+    root->simplify();
+    EXPECT_EQ(dumpWSSPTree(root.get()), "Seq(If(Var a, Text \"x\", Seq(Text \"y\", Output(Empty, Var z))))");
+    EXPECT_EQ(root->children[0]->children[1]->parent, root->children[0]);
+}
+
 TEST(PageParserTest, ParseFileNotesTheRoot) {
     std::string path = ::testing::TempDir() + "page_parser_test.wssp";
     FILE* file = std::fopen(path.c_str(), "w");

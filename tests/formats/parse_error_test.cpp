@@ -117,8 +117,27 @@ namespace {
 TEST(ParseErrorDeathTest, FatalConditionsEndTheProcessWithStatusTwo) {
     EXPECT_EXIT(cgparserFatal(FatalScanBytes), ::testing::ExitedWithCode(2),
                 "^out of dynamic memory in cgparser__scan_bytes\\(\\)\n$");
-    EXPECT_STREQ(cgparserFatalText(FatalEnsureBufferStack), "out of dynamic memory in cgparser_ensure_buffer_stack()");
-    EXPECT_STREQ(cgparserFatalText(FatalInputBufferOverflow), "fatal error - scanner input buffer overflow");
+}
+
+TEST(ParseErrorTest, FatalTexts) {
+    const struct {
+        FatalText which;
+        const char* text;
+    } cases[] = {
+        {FatalEnsureBufferStack, "out of dynamic memory in cgparser_ensure_buffer_stack()"},
+        {FatalGetNextBuffer, "out of dynamic memory in yy_get_next_buffer()"},
+        {FatalCreateBuffer, "out of dynamic memory in cgparser__create_buffer()"},
+        {FatalScanBuffer, "out of dynamic memory in cgparser__scan_buffer()"},
+        {FatalScanBytes, "out of dynamic memory in cgparser__scan_bytes()"},
+        {FatalBadBuffer, "bad buffer in cgparser__scan_bytes()"},
+        {FatalStackExpand, "out of memory expanding start-condition stack"},
+        {FatalStackUnderflow, "start-condition stack underflow"},
+        {FatalInputFailed, "input in flex scanner failed"},
+        {FatalNoActionFound, "fatal flex scanner internal error--no action found"},
+        {FatalEndOfBufferMissed, "fatal flex scanner internal error--end of buffer missed"},
+        {FatalInputBufferOverflow, "fatal error - scanner input buffer overflow"},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(cgparserFatalText(c.which), c.text);
 }
 
 }  // namespace

@@ -39,6 +39,8 @@ TEST(RouterParserTest, Rows) {
         {"a =", true, "a=(none)"},
         {"Mail: a = b", true, "a=b"},
         {"Mail:Relay: a=b\n", true, "a=b"},
+        // A label right after a leading byte order mark is still at the start of its line.
+        {"\xEF\xBB\xBFMail: a = b\n", true, "a=b"},
         {"<Joe@X.com> = joe@y", true, "<Joe@X.com>=joe@y"},
         {"<joe> = \"Joe Doe\"@pipe", true, "<joe>=\"Joe Doe\"@pipe"},
         {"*.dom = \\*x@y\n", true, "*.dom=\\*x@y"},

@@ -131,6 +131,7 @@ TEST(PageScannerTest, DirectiveBodies) {
 TEST(ScannerTest, ByteOrderMarkOnlyAtTheStart) {
     EXPECT_EQ(tokens("\xEF\xBB\xBFx", PageMode), "287:x");
     EXPECT_EQ(tokens("\xEF\xBB\xBF" "a=b", RouterMode), "278:a 265:= 278:b 279:");
+    EXPECT_EQ(tokens("\xEF\xBB\xBF" "Mail: a=b", RouterMode), "277:Mail: 278:a 265:= 278:b 279:");
     EXPECT_EQ(tokens("a\n\xEF\xBB\xBF", RouterMode), "278:a 279:\n 375:\xEF\xBB\xBF 279:");
     EXPECT_EQ(tokens("\xEF\xBB\xBF\xEF\xBB\xBF" "a", DataSetMode), "375:\xEF\xBB\xBF 258:a");
 }
