@@ -45,7 +45,7 @@ bool ParseContext::enter(int entries) {
 }
 
 std::string formatParseErrorLine(const std::string& fileName, const char* message, std::string_view near,
-                                 int line, int column) {
+                                 std::size_t line, std::size_t column) {
     std::string out = "* while parsing \"";
     appendOneLine(out, fileName);
     out += "\" file: ";

@@ -75,6 +75,6 @@ private:
 // and its line feed; line feeds and carriage returns in the file name and the token text
 // are written as \n and \r, so the line stays one line.
 std::string formatParseErrorLine(const std::string& fileName, const char* message, std::string_view near,
-                                 int line, int column);
+                                 std::size_t line, std::size_t column);
 
 }  // namespace cgp

@@ -26,7 +26,7 @@ Token Scanner::take(int code, std::size_t length, std::size_t textOffset, std::s
     token.lexeme = std::string_view(pos_, length);
     token.text = std::string_view(pos_ + textOffset, textLength);
     pos_ += length;
-    column_ += static_cast<int>(length);
+    column_ += length;
     return token;
 }
 

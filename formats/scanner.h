@@ -37,8 +37,8 @@ public:
     // Never fails: a byte that begins no lexeme is returned as TokError.
     Token next();
 
-    int line() const { return line_; }
-    int column() const { return column_; }
+    std::size_t line() const { return line_; }
+    std::size_t column() const { return column_; }
 
 private:
     enum State { PageText, RouterLines, DataSetValues, DirectiveBody, OutputBody, IncludeBody };
@@ -67,7 +67,7 @@ private:
     }
     // At the first byte of a line, a leading byte order mark not counted.
     bool atLineStart() const { return pos_ == lineStart_; }
-    void skip(std::size_t length) { pos_ += length; column_ += static_cast<int>(length); }
+    void skip(std::size_t length) { pos_ += length; column_ += length; }
     bool atByteOrderMark() const;
     // Skips a byte order mark at the very start (line 0, column 0); true when it did.
     bool skipLeadingByteOrderMark();
@@ -77,8 +77,8 @@ private:
     const char* end_;
     const char* lineStart_;
     State state_;
-    int line_ = 0;
-    int column_ = 0;
+    std::size_t line_ = 0;
+    std::size_t column_ = 0;
     bool routerEndGiven_ = false;
 };
 

@@ -99,6 +99,9 @@ TEST(ParseErrorTest, StringsPrintNothing) {
 TEST(ParseErrorTest, LineFeedsAndReturnsAreEscaped) {
     EXPECT_EQ(formatParseErrorLine("a\nb\rc", "syntax error", "x\r\ny", 3, 4),
               "* while parsing \"a\\nb\\rc\" file: syntax error : near \"x\\r\\ny\" (3:4)\n");
+    // Positions past the 32-bit range (a line of several gigabytes) are written whole.
+    EXPECT_EQ(formatParseErrorLine("f", "syntax error", "x", 0, 5000000000u),
+              "* while parsing \"f\" file: syntax error : near \"x\" (0:5000000000)\n");
     std::string path = writeFile("parse\nerror.txt", "a b");
     CaptureStdout capture;
     EXPECT_FALSE(cgparserParseFile(path, RouterMode));
