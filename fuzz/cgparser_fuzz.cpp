@@ -1,6 +1,7 @@
 // The shared parser over any bytes: the first byte chooses the language (its value
 // modulo 3), the rest is the text. Page parses must leave no node alive once the page is
-// deleted; a failed one must leave none at all.
+// deleted; a failed one must leave none at all. Every page built is also simplified and
+// dumped.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include "formats/parser.h"
 #include "formats/router_row_sink.h"
 #include "formats/wssp_node.h"
+#include "formats/wssp_node_dump.h"
 
 namespace {
 
@@ -38,6 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (ok) {
             cgp::WSSPNode* root = cgp::wsspRootOf(cgp::cgparserNotedNode());
             if (!root) std::abort();
+            // Walks that the page engine and diagnostics make over any tree the parser builds.
+            root->simplify();
+            if (cgp::dumpWSSPTree(root).empty()) std::abort();
             delete root;
         }
         if (cgp::wsspLiveNodeCount() != 0) std::abort();

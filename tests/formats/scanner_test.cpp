@@ -97,6 +97,10 @@ TEST(PageScannerTest, PageText) {
         {"%%HtmlUtf8:a%%", "333:%%HtmlUtf8: 285:a 284:%%"},
         {"%%DATETIME(x):y%%", "345:%%DATETIME( 285:x 261:) 269:: 285:y 284:%%"},
         {"%%INDEX1:i%%", "356:%%INDEX1: 285:i 284:%%"},
+        // Openers that begin with shorter ones: the longest wins.
+        {"%%DateTimeShort:t%%%%LOCALDATETIME(p):t%%%%HTMLSUBSTMAILBOX(a):t%%",
+         "343:%%DateTimeShort: 285:t 284:%% 348:%%LOCALDATETIME( 285:p 261:) 269:: 285:t 284:%% "
+         "354:%%HTMLSUBSTMAILBOX( 285:a 261:) 269:: 285:t 284:%%"},
         {"%%HTMLX%%", "283:%% 285:HTMLX 284:%%"},
         {"<!--%%if x--><!--%%ForEach i in l-->", "358:<!--%%if 285:x 282:--> 362:<!--%%ForEach 285:i 326:in 285:l 282:-->"},
         {"<!--%%FORALL", "362:<!--%%FORALL"},
