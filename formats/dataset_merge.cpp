@@ -57,7 +57,7 @@ void mergeLevel(data_set& target, const data_set& source, std::vector<MergeStep>
 }  // namespace
 
 bool data_set::merge(const DataSet& source) {
-    if (source.get() == nullptr || source->kind != kind) return false;
+    if (source.kind() != kind) return false;  // a null source is an Empty one
     std::vector<MergeStep> pending;
     std::vector<std::pair<data_set*, const DataSet*>> children;
     pending.push_back({this, source, false});

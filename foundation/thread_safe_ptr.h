@@ -27,8 +27,9 @@ public:
 
     // A handle that holds nothing and belongs to no ring.
     thread_safe_ptr() noexcept : object(nullptr), deleter(nullptr), prev(nullptr), next(nullptr), inherited(false) {}
-    // Takes sole ownership of the object (may be null): a ring of one. With a deleter, the
-    // object is freed by calling it, never with delete.
+    // Takes sole ownership of the object: a ring of one (a null object gives a handle in no
+    // ring, as the default one). With a deleter, the object is freed by calling it, never
+    // with delete.
     explicit thread_safe_ptr(T* owned, Deleter d = nullptr) noexcept
         : object(owned), deleter(d), prev(this), next(this), inherited(false) {
         if (owned == nullptr) prev = next = nullptr;

@@ -71,7 +71,7 @@ void checkInvariants(const DataSet& value) {
     require(value.get() == nullptr || value->equals(clone));
     require(DataSet::toString(clone, false) == oneLine);
     DataSet copy(value.kind());
-    require(value.get() == nullptr ? !copy->merge(value) : copy->merge(value));
+    require(copy->merge(value));
     require(copy->equals(value));
     require(DataSet::toString(copy, true) == multiLine);
     require(copy->merge(copy));

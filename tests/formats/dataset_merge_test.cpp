@@ -19,7 +19,7 @@ DataSet dictionary(std::initializer_list<std::pair<const char*, DataSet>> entrie
     return value;
 }
 
-TEST(DataSetMergeTest, RefusesOtherKindsAndNullSources) {
+TEST(DataSetMergeTest, RefusesOtherKindsNullSourcesBeingEmpty) {
     DataSet text("keep");
     EXPECT_FALSE(text->merge(DataSet(DataSetKind::Array)));
     EXPECT_FALSE(text->merge(DataSet()));
@@ -27,6 +27,9 @@ TEST(DataSetMergeTest, RefusesOtherKindsAndNullSources) {
     DataSet data(DataSetKind::Data);
     EXPECT_FALSE(data->merge(DataSet("bytes")));
     EXPECT_TRUE(DataSet(DataSetKind::Empty)->merge(DataSet(DataSetKind::Empty)));
+    DataSet empty(DataSetKind::Empty);
+    EXPECT_TRUE(empty->merge(DataSet()));  // a null handle is an Empty value here too
+    EXPECT_TRUE(empty->isEmpty());
 }
 
 TEST(DataSetMergeTest, ScalarsAndArraysTakeTheSource) {
