@@ -74,9 +74,10 @@ public:
     // source's; an array becomes a deep copy of the source's elements; a dictionary merges
     // each source key into its value here (a value of another kind stays as it was) or
     // inserts a deep copy of it. Merging a node into itself, or into a clone sharing its
-    // elements, loses nothing. Precondition: no node of the source sits in this node's tree
-    // at another place (this node below the source's top, say); such a merge reads what it
-    // writes and may never end. Not recursive.
+    // elements, loses nothing. A source that holds a node of this tree at another place
+    // (this node below the source's top, say) does not make the merge read what it wrote:
+    // such a node, once changed, is not read again, and a new node in its place stays as
+    // made, empty. The merge always ends. Not recursive.
     bool merge(const DataSet& source);
 };
 

@@ -82,3 +82,34 @@ TEST(DataSetMergeTest, MergingIntoItselfOrASharingCloneLosesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// A source that holds nodes of the target at other places would read what the merge
+// writes and copy it again without end; the merge ends, copying nothing below such a node.
+TEST(DataSetMergeTest, SourcesHoldingTheTargetElsewhereStillEnd) {
+    DataSet inner = dictionary({{"c", DataSet("2")}});
+    DataSet outer = dictionary({{"a", inner}});
+    EXPECT_TRUE(inner->merge(outer));
+    EXPECT_EQ(inner.get("c")->stringValue, "2");
+    ASSERT_EQ(inner.get("a").kind(), DataSetKind::Dictionary);
+    EXPECT_TRUE(inner.get("a")->dictionary.empty());
+
+    DataSet list = array({DataSet("x")});
+    DataSet holder = array({list});
+    EXPECT_TRUE(list->merge(holder));
+    ASSERT_EQ(list->array.size(), 1u);
+    EXPECT_EQ(list->array[0].kind(), DataSetKind::Array);
+    EXPECT_TRUE(list->array[0]->array.empty());
+
+    // Not through the target itself: a node of the target's tree sits deeper in the source.
+    DataSet shared(DataSetKind::Dictionary);
+    DataSet target = dictionary({{"a", shared}});
+    DataSet source = dictionary({{"a", dictionary({{"c", shared}})}, {"b", DataSet("1")}});
+    EXPECT_TRUE(target->merge(source));
+    EXPECT_EQ(target.get("b")->stringValue, "1");
+    ASSERT_EQ(target.get("a.c").kind(), DataSetKind::Dictionary);
+    EXPECT_TRUE(target.get("a.c")->dictionary.empty());
+}
+
+}  // namespace
