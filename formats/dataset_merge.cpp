@@ -17,7 +17,7 @@ struct MergeStep {
 
 // Merges one level of the source into the target (same kinds) and queues the children in
 // reverse, so that they are taken in order, each subtree before the next child, as a
-// recursive merge would. `children` is scratch space.
+// recursive merge would. `children` and `fresh` (which children it made) are scratch space.
 void mergeLevel(data_set& target, const data_set& source, std::vector<MergeStep>& pending,
                 std::vector<std::pair<data_set*, const DataSet*>>& children, std::vector<bool>& fresh) {
     switch (source.kind) {
