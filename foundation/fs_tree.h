@@ -11,7 +11,9 @@ namespace tmg::fs {
 // Copies the folder from, with everything below it, to the folder to (made when missing,
 // with the source's mode; an existing one is used as it is). Regular files are copied
 // whole, over any target file of the same name, with the source's permission bits;
-// folders are copied recursively; links, FIFOs, sockets and devices are left out.
+// folders are copied recursively; links, FIFOs, sockets and devices are left out, in the
+// source and in the target. A target that is the source file itself (the same folder
+// copied onto itself, a hard link) or whose source does not open is left as it was.
 // A target folder that lies inside from is not copied into itself again.
 void copyTree(const std::string& from, const std::string& to);
 
