@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 
 #include "foundation/fs_directory.h"
 #include "foundation/fs_path.h"
@@ -139,6 +140,8 @@ bool removeTree(const std::string& path, bool recursive) {
 bool makeDirectories(std::string path, bool parents) {
     normalizeSlashes(path);
     if (path.size() > 1 && path.back() == '/') path.pop_back();
+    // The system refuses such a path anyway; refusing it here bounds the recursion.
+    if (path.size() >= PATH_MAX) return false;
     if (isDirectory(path)) return true;
 
     if (parents) {

@@ -24,8 +24,8 @@ bool removeTree(const std::string& path, bool recursive);
 
 // Makes the folder path (permission 0755 less the umask), and its missing parents first
 // when parents is true; each folder that it makes is given to the process's user and
-// group. Returns whether the folder exists at the end. A trailing "/" is ignored and
-// backslashes count as "/".
+// group. Returns whether the folder exists at the end; false, with nothing made, for a
+// path of PATH_MAX bytes or more. A trailing "/" is ignored and backslashes count as "/".
 bool makeDirectories(std::string path, bool parents);
 
 }  // namespace tmg::fs

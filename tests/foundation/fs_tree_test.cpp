@@ -45,6 +45,16 @@ TEST(FsTreeTest, MakeDirectoriesWithoutParentsOrOverAFile) {
     EXPECT_TRUE(fs::is_regular_file(dir / "file"));
 }
 
+// The system takes no path this long, so nothing is made; the call must neither run out
+// of stack nor hold a copy of the path for every parent on the way.
+TEST(FsTreeTest, MakeDirectoriesRefusesOverlongPaths) {
+    TempFolder dir;
+    std::string deep = dir.path();
+    for (int i = 0; i < 500000; ++i) deep += "/a";
+    EXPECT_FALSE(tmg::fs::makeDirectories(deep, true));
+    EXPECT_FALSE(fs::exists(dir / "a"));
+}
+
 // A folder that was already there keeps its owner: only what the call made is handed
 // to the process's user.
 TEST(FsTreeTest, MakeDirectoriesLeavesExistingOwnersAlone) {
