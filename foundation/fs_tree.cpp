@@ -99,6 +99,9 @@ void copyFolder(const std::string& from, const std::string& to, const FileId& ro
 }  // namespace
 
 void copyTree(const std::string& from, const std::string& to) {
+    // An empty path would become "/" below: a missing setting must not copy the whole
+    // file system, or into its root.
+    if (from.empty() || to.empty()) return;
     std::string source = from;
     std::string target = to;
     normalizeSlashes(source);

@@ -14,7 +14,8 @@ namespace tmg::fs {
 // folders are copied recursively; links, FIFOs, sockets and devices are left out, in the
 // source and in the target. A target that is the source file itself (the same folder
 // copied onto itself, a hard link) or whose source does not open is left as it was.
-// A target folder that lies inside from is not copied into itself again.
+// A target folder that lies inside from is not copied into itself again. An empty from
+// or to copies nothing (it does not mean "/").
 void copyTree(const std::string& from, const std::string& to);
 
 // Removes the folder path. When recursive, first removes what it holds: files and links

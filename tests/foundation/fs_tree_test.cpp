@@ -214,6 +214,18 @@ TEST(FsTreeTest, CopyTreeKeepsATargetWhoseSourceDoesNotOpen) {
     EXPECT_EQ(readWhole(dir / "dst/f"), "old");
 }
 
+// An empty target is no path, not the root folder.
+TEST(FsTreeTest, CopyTreeWithAnEmptyPathCopiesNothing) {
+    TempFolder dir;
+    fs::create_directories(dir / "src");
+    const std::string probe = "vorpelin-copytree-probe-" + std::to_string(::getpid());
+    dir.write("src/" + probe, "x");
+    tmg::fs::copyTree(dir / "src", "");
+    std::error_code ignored;
+    bool wroteIntoRoot = fs::remove("/" + probe, ignored);
+    EXPECT_FALSE(wroteIntoRoot);
+}
+
 TEST(FsTreeTest, CopyTreeIntoItselfEnds) {
     TempFolder dir;
     fs::create_directories(dir / "src/a");
