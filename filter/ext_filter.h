@@ -12,7 +12,8 @@ namespace cgp {
 // The protocol engine turned into a message filter. It supports the one command "file",
 // whose parameters are the path of a message file in the server's queue; it checks the
 // file, has the subclass scan it, and writes one log line and one answer:
-//   path missing or a folder    <n> OK "Error: File Not Found <path>"          (no log line)
+//   path missing, a folder,     <n> OK "Error: File Not Found <path>"          (no log line)
+//   or holding a NUL
 //   path does not open          <n> OK "Error: unable to open file <path>"     (no log line)
 //   Accept                      * [n] Accepting message              <n> OK
 //   Postpone                    * [n] Postponing message             <n> REJECTED "<text>"
