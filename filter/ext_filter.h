@@ -42,8 +42,8 @@ public:
 
     // Whether the file read by stream starts with the server's envelope: its first line is
     // longer than two characters, the first a letter and the second white space. Leaves the
-    // stream at the start of the file (state cleared). A stream that is not open, or cannot
-    // seek, gives false. Reads only the first three bytes.
+    // stream at the start of the file with its state cleared. A stream that is not open, or
+    // cannot seek, gives false and is left failed. Reads only the first three bytes.
     static bool hasEnvelope(std::istream& stream);
 
     // When hasEnvelope is true, reads past every line up to and including the first empty
