@@ -7,6 +7,7 @@
 
 #include "formats/parser.h"
 #include "formats/parse_context.h"
+#include "formats/parser_fatal.h"
 #include "formats/wssp_node.h"
 #include "tests/foundation/capture_stdout.h"
 
@@ -105,6 +106,19 @@ TEST(ParseErrorTest, LineFeedsAndReturnsAreEscaped) {
     std::string out = capture.text();
     EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
     EXPECT_NE(out.find("parse\\nerror.txt"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace cgp
+
+namespace cgp {
+namespace {
+
+TEST(ParseErrorDeathTest, FatalConditionsEndTheProcessWithStatusTwo) {
+    EXPECT_EXIT(cgparserFatal(FatalScanBytes), ::testing::ExitedWithCode(2),
+                "^out of dynamic memory in cgparser__scan_bytes\\(\\)\n$");
+    EXPECT_STREQ(cgparserFatalText(FatalEnsureBufferStack), "out of dynamic memory in cgparser_ensure_buffer_stack()");
+    EXPECT_STREQ(cgparserFatalText(FatalInputBufferOverflow), "fatal error - scanner input buffer overflow");
 }
 
 }  // namespace
