@@ -74,7 +74,8 @@ public:
     // array becomes a deep copy of the source's elements; a dictionary merges each source
     // key into its value here (a value of another kind stays as it was) or inserts a deep
     // copy of it. Merging a node into itself, or into a clone sharing its elements, loses
-    // nothing. Not recursive.
+    // nothing. The source must not hold this node below its top: such a merge reads what it
+    // writes and never ends. Not recursive.
     bool merge(const DataSet& source);
 };
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "formats/dataset_pool.h"
 #include "formats/parser_fatal.h"
 #include "formats/parser_grammars.h"
 #include "formats/scanner.h"
@@ -27,6 +28,8 @@ bool readWholeFile(const std::string& path, std::string& content) {
 }
 
 bool runParse(std::string_view input, int mode, const std::string& fileName, bool quiet, RouterRowSink* rows) {
+    // Lock order: the value pool, then the parser.
+    tmg::MutexLock poolLock(&dataSetPoolMutex(), mode == DataSetMode);
     tmg::MutexLock lock(&cgparserMutex());
     ParseContext context(input, static_cast<ParserMode>(mode), fileName, quiet);
     context.rows = rows;
@@ -42,8 +45,8 @@ bool runParse(std::string_view input, int mode, const std::string& fileName, boo
         case RouterMode:
             return parseRouterLanguage(context);
         default:
-            // The dataset reader lands with the value pool.
-            return false;
+            clearDataSetPool();
+            return parseDataSetLanguage(context);
     }
 }
 

@@ -24,8 +24,9 @@ struct Token {
 //
 // Line and column count from 0. Each line feed and carriage return that is skipped or
 // returned as a line end adds a line and resets the column; every other token or skipped
-// run adds its length to the column. A UTF-8 byte order mark is skipped at line 0,
-// column 0 and is an error token anywhere else (inside page text it is ordinary text).
+// run adds its length to the column (a token holding a line feed, such as a quoted
+// string, counts no line). A UTF-8 byte order mark is skipped at line 0, column 0 and is
+// an error token anywhere else (inside page text it is ordinary text).
 class Scanner {
 public:
     // mode is a ParserMode; the input must outlive the scanner.
@@ -60,7 +61,7 @@ private:
     void lineEnd() { ++pos_; ++line_; column_ = 0; }
     void skip(std::size_t length) { pos_ += length; column_ += static_cast<int>(length); }
     bool atByteOrderMark() const;
-    // True when the byte order mark here is the skippable one (line 0, column 0).
+    // Skips a byte order mark at the very start (line 0, column 0); true when it did.
     bool skipLeadingByteOrderMark();
 
     const char* begin_;

@@ -1,19 +1,47 @@
 #include "formats/wssp_node.h"
 
-#include <set>
-
 #include "foundation/mutex.h"
 
 namespace cgp {
 
-namespace {
-
-// Never destroyed: nodes may be freed by other objects' destructors at exit.
+// The live-node set as a list threaded through the nodes. Never destroyed: nodes may be
+// freed by other objects' destructors at exit.
 struct LiveNodes {
     tmg::MutexInterface mutex;
-    std::set<const WSSPNode*> nodes;
+    WSSPNode* first = nullptr;
+    std::size_t count = 0;
     WSSPNode* noted = nullptr;
+
+    void insert(WSSPNode* node) {
+        node->liveNext = first;
+        node->livePrevious = nullptr;
+        if (first) first->livePrevious = node;
+        first = node;
+        node->inLiveSet = true;
+        ++count;
+    }
+    void erase(WSSPNode* node) {
+        if (!node->inLiveSet) return;
+        if (node->livePrevious) node->livePrevious->liveNext = node->liveNext;
+        else first = node->liveNext;
+        if (node->liveNext) node->liveNext->livePrevious = node->livePrevious;
+        node->inLiveSet = false;
+        --count;
+    }
+    void forget() {
+        for (WSSPNode* node = first; node;) {
+            WSSPNode* next = node->liveNext;
+            node->inLiveSet = false;
+            node->livePrevious = node->liveNext = nullptr;
+            node = next;
+        }
+        first = nullptr;
+        count = 0;
+    }
+    static WSSPNode* next(const WSSPNode* node) { return node->liveNext; }
 };
+
+namespace {
 
 LiveNodes& live() {
     static LiveNodes* registry = new LiveNodes;
@@ -25,16 +53,17 @@ LiveNodes& live() {
 WSSPNode::WSSPNode(WSSPNodeKind kind) : kind(kind) {
     LiveNodes& registry = live();
     tmg::MutexLock lock(&registry.mutex);
-    registry.nodes.insert(this);
+    registry.insert(this);
 }
 
 WSSPNode::~WSSPNode() {
     LiveNodes& registry = live();
     {
         tmg::MutexLock lock(&registry.mutex);
-        registry.nodes.erase(this);
+        registry.erase(this);
         if (registry.noted == this) registry.noted = nullptr;
     }
+    if (children.empty()) return;
     // Detach each descendant's children before deleting it, so no destructor recurses.
     std::vector<WSSPNode*> pending;
     pending.swap(children);
@@ -69,27 +98,30 @@ void WSSPNode::simplify() {
 std::size_t wsspLiveNodeCount() {
     LiveNodes& registry = live();
     tmg::MutexLock lock(&registry.mutex);
-    return registry.nodes.size();
+    return registry.count;
 }
 
 bool wsspIsLiveNode(const WSSPNode* node) {
     LiveNodes& registry = live();
     tmg::MutexLock lock(&registry.mutex);
-    return registry.nodes.count(node) != 0;
+    for (const WSSPNode* each = registry.first; each; each = LiveNodes::next(each)) {
+        if (each == node) return true;
+    }
+    return false;
 }
 
 void wsspForgetLiveNodes() {
     LiveNodes& registry = live();
     tmg::MutexLock lock(&registry.mutex);
-    registry.nodes.clear();
+    registry.forget();
 }
 
 void wsspDeleteLiveNodes() {
     LiveNodes& registry = live();
     tmg::MutexLock lock(&registry.mutex);
-    while (!registry.nodes.empty()) {
+    while (registry.first) {
         // The lock is recursive: the destructors below take it again.
-        delete wsspRootOf(const_cast<WSSPNode*>(*registry.nodes.begin()));
+        delete wsspRootOf(registry.first);
     }
 }
 

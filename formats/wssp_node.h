@@ -47,11 +47,20 @@ public:
     std::int32_t number = 0;
     std::string text;
     WSSPNode* parent = nullptr;
+
+private:
+    friend struct LiveNodes;
+    // Links of the live-node set, kept in the nodes themselves so that a page of many
+    // thousand nodes is built without a lookup structure to grow.
+    WSSPNode* livePrevious = nullptr;
+    WSSPNode* liveNext = nullptr;
+    bool inLiveSet = false;
 };
 
 // The live-node set: every node constructed and not yet destroyed since the set was last
 // forgotten. It has its own lock; the functions may be called from any thread.
 std::size_t wsspLiveNodeCount();
+// True when node is in the set (a walk of the set: for tests and diagnostics).
 bool wsspIsLiveNode(const WSSPNode* node);
 // Empties the set without deleting the nodes (a loaded page's root owns them).
 void wsspForgetLiveNodes();

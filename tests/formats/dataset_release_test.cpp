@@ -11,6 +11,32 @@ namespace {
 using cgp::DataSet;
 using cgp::DataSetKind;
 
+// Made during static initialisation and freed at exit, in whatever order against other
+// units: the shared empty DataSet and the ring mutex must exist at both ends.
+const DataSet staticTable = [] {
+    DataSet table(DataSetKind::Dictionary);
+    table->dictionary["list"] = DataSet(DataSetKind::Array);
+    return table;
+}();
+
+TEST(DataSetReleaseTest, StaticTablesLinkToTheSharedEmpty) {
+    EXPECT_EQ(staticTable->link().get(), DataSet::sharedEmpty().get());
+    EXPECT_EQ(staticTable.get("list")->link().get(), DataSet::sharedEmpty().get());
+}
+
+TEST(DataSetReleaseTest, AssigningAChildToItsParentsHandle) {
+    DataSet p(DataSetKind::Array);
+    DataSet child(DataSetKind::Dictionary);
+    child->dictionary["leaf"] = DataSet("x");
+    p->array.push_back(child);
+    child = DataSet();
+    p = p->array[0];  // the parent, freed here, owned the source handle
+    EXPECT_EQ(p->kind, DataSetKind::Dictionary);
+    EXPECT_TRUE(p.isUnique());
+    p = *p->dictionary.find("leaf");
+    EXPECT_EQ(p->stringValue, "x");
+}
+
 // Recursive release would need one stack frame per level; under ASan that overflows the
 // stack long before this depth.
 TEST(DataSetReleaseTest, VeryDeepTreesAreReleasedWithoutRecursion) {

@@ -7,14 +7,16 @@
 
 #include "formats/parser.h"
 #include "formats/parse_context.h"
+#include "formats/parser_fatal.h"
 #include "formats/wssp_node.h"
 #include "tests/foundation/capture_stdout.h"
+#include "tests/foundation/temp_folder.h"
 
 namespace cgp {
 namespace {
 
 std::string writeFile(const std::string& name, const std::string& content) {
-    std::string path = ::testing::TempDir() + name;
+    std::string path = processTempFolder() / name;
     FILE* file = std::fopen(path.c_str(), "wb");
     EXPECT_NE(file, nullptr);
     std::fwrite(content.data(), 1, content.size(), file);
@@ -78,7 +80,7 @@ TEST(ParseErrorTest, DeepNestingIsMemoryExhausted) {
 }
 
 TEST(ParseErrorTest, UnreadableInputFailsWithoutALine) {
-    std::string folder = ::testing::TempDir() + "parse_error_test_folder";
+    std::string folder = processTempFolder() / "parse_error_test_folder";
     ::mkdir(folder.c_str(), 0700);
     CaptureStdout capture;
     EXPECT_FALSE(cgparserParseFile(folder, RouterMode));
@@ -105,6 +107,19 @@ TEST(ParseErrorTest, LineFeedsAndReturnsAreEscaped) {
     std::string out = capture.text();
     EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
     EXPECT_NE(out.find("parse\\nerror.txt"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace cgp
+
+namespace cgp {
+namespace {
+
+TEST(ParseErrorDeathTest, FatalConditionsEndTheProcessWithStatusTwo) {
+    EXPECT_EXIT(cgparserFatal(FatalScanBytes), ::testing::ExitedWithCode(2),
+                "^out of dynamic memory in cgparser__scan_bytes\\(\\)\n$");
+    EXPECT_STREQ(cgparserFatalText(FatalEnsureBufferStack), "out of dynamic memory in cgparser_ensure_buffer_stack()");
+    EXPECT_STREQ(cgparserFatalText(FatalInputBufferOverflow), "fatal error - scanner input buffer overflow");
 }
 
 }  // namespace

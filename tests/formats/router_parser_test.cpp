@@ -61,6 +61,26 @@ TEST(RouterParserTest, Rows) {
     }
 }
 
+// A sink that starts a parse of its own for every row: the inner parse must neither see
+// nor disturb the outer one's state (the parser mutex is recursive, the state per parse).
+class NestingSink : public RouterRowSink {
+public:
+    void addRouterRow(const std::string& left, bool, const std::string* right) override {
+        RecordingSink inner;
+        bool ok = cgparserParseString("x" + left + " = " + (right ? *right : "none") + "\nbad line here", RouterMode, &inner);
+        rows.push_back(left + (ok ? " ok " : " failed ") + inner.joined());
+    }
+    std::vector<std::string> rows;
+};
+
+TEST(RouterParserTest, ParsesStartedFromASinkAreIndependent) {
+    NestingSink sink;
+    EXPECT_TRUE(cgparserParseString("a = b\nMail: c =\n", RouterMode, &sink));
+    ASSERT_EQ(sink.rows.size(), 2u);
+    EXPECT_EQ(sink.rows[0], "a failed xa=b");
+    EXPECT_EQ(sink.rows[1], "c failed xc=none");
+}
+
 TEST(RouterParserTest, NoSinkDropsRows) {
     EXPECT_TRUE(cgparserParseString("a=b\n", RouterMode));
     EXPECT_FALSE(cgparserParseString("a b\n", RouterMode));
