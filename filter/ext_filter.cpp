@@ -17,7 +17,9 @@ ExtFilter::~ExtFilter() = default;
 bool ExtFilter::isSupportedCommand(const std::string& command) const { return command == "file"; }
 
 void ExtFilter::processRequest(std::uint32_t number, const std::string&, const std::string& path) {
-    if (!tmg::fs::isFile(path)) {
+    // A NUL cannot be part of a file name: the system would read the path only up to it
+    // and open some other file.
+    if (path.find('\0') != std::string::npos || !tmg::fs::isFile(path)) {
         tmg::outline() << number << " OK \"Error: File Not Found " << escapeString(path) << '"';
         return;
     }

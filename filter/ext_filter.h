@@ -12,7 +12,8 @@ namespace cgp {
 // The protocol engine turned into a message filter. It supports the one command "file",
 // whose parameters are the path of a message file in the server's queue; it checks the
 // file, has the subclass scan it, and writes one log line and one answer:
-//   path missing or a folder    <n> OK "Error: File Not Found <path>"          (no log line)
+//   path missing, a folder,     <n> OK "Error: File Not Found <path>"          (no log line)
+//   or holding a NUL
 //   path does not open          <n> OK "Error: unable to open file <path>"     (no log line)
 //   Accept                      * [n] Accepting message              <n> OK
 //   Postpone                    * [n] Postponing message             <n> REJECTED "<text>"
@@ -41,8 +42,8 @@ public:
 
     // Whether the file read by stream starts with the server's envelope: its first line is
     // longer than two characters, the first a letter and the second white space. Leaves the
-    // stream at the start of the file (state cleared). A stream that is not open, or cannot
-    // seek, gives false. Reads only the first three bytes.
+    // stream at the start of the file with its state cleared. A stream that is not open, or
+    // cannot seek, gives false and is left failed. Reads only the first three bytes.
     static bool hasEnvelope(std::istream& stream);
 
     // When hasEnvelope is true, reads past every line up to and including the first empty

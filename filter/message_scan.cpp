@@ -16,7 +16,7 @@ const char* const scannerLine = "X-ExtScanner: Tolmagrid's Vorpelin";
 
 }  // namespace
 
-bool readLine(std::istream& in, std::string& line, std::size_t limit) {
+bool readLine(std::istream& in, std::string& line, std::size_t limit, bool skipRest) {
     line.clear();
     std::streambuf* buffer = in.rdbuf();
     if (!buffer) {
@@ -31,7 +31,7 @@ bool readLine(std::istream& in, std::string& line, std::size_t limit) {
         }
         if (c == '\n') return false;
         if (line.size() == limit) {
-            in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+            if (skipRest) in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
             return true;
         }
         line.push_back(static_cast<char>(c));
@@ -54,9 +54,12 @@ ScanResult MessageScanner::scan(std::istream& in, const FilterSettings& rules, b
         test(rules.fullRules(), requestNumber);
     }
     if (bodyReached) {
-        int count = 0;
+        // Wide enough that a limit of INT_MAX cannot overflow it.
+        long long count = 0;
         while (in.good()) {
-            if (readLine(in, line, maxTestedBodyLine)) longLine = true;
+            // The rest of the last tested line is never needed.
+            bool last = count >= rules.maxBodyLines();
+            if (readLine(in, line, maxTestedBodyLine, !last)) longLine = true;
             test(rules.bodyRules(), requestNumber);
             test(rules.fullRules(), requestNumber);
             if (++count > rules.maxBodyLines()) break;

@@ -69,13 +69,15 @@ public:
     bool operator==(const data_set& other) const { return equals(other); }
     bool operator!=(const data_set& other) const { return !equals(other); }
 
-    // Merges the source into this node. False, with nothing changed, when the source is a
-    // null handle or of another kind. Texts and bytes are replaced by the source's; an
-    // array becomes a deep copy of the source's elements; a dictionary merges each source
-    // key into its value here (a value of another kind stays as it was) or inserts a deep
-    // copy of it. Merging a node into itself, or into a clone sharing its elements, loses
-    // nothing. The source must not hold this node below its top: such a merge reads what it
-    // writes and never ends. Not recursive.
+    // Merges the source into this node. False, with nothing changed, when the source is of
+    // another kind (a null handle is an Empty one). Texts and bytes are replaced by the
+    // source's; an array becomes a deep copy of the source's elements; a dictionary merges
+    // each source key into its value here (a value of another kind stays as it was) or
+    // inserts a deep copy of it. Merging a node into itself, or into a clone sharing its
+    // elements, loses nothing. A source that holds a node of this tree at another place
+    // (this node below the source's top, say) does not make the merge read what it wrote:
+    // such a node, once changed, is not read again, and a new node in its place stays as
+    // made, empty. The merge always ends. Not recursive.
     bool merge(const DataSet& source);
 };
 

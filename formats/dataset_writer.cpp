@@ -1,6 +1,7 @@
 #include "formats/dataset_writer.h"
 
 #include <algorithm>
+#include <climits>
 #include <sstream>
 #include <vector>
 
@@ -33,6 +34,9 @@ void writeBreak(std::ostream& out, int level, bool oneLine) {
     out << '\n';
     for (int i = 0; i < level; ++i) out << "  ";
 }
+
+// The level of a container's elements; it stops at the largest int rather than overflow.
+int inside(int level) { return level == INT_MAX ? level : level + 1; }
 
 DataSetKind kindOf(const data_set* node) { return node == nullptr ? DataSetKind::Empty : node->kind; }
 
@@ -94,12 +98,12 @@ void writeValue(std::ostream& out, const data_set* root, int level, bool oneLine
                 continue;
             }
             if (i > 0) out << ',';
-            writeBreak(out, at + 1, oneLine);
+            writeBreak(out, inside(at), oneLine);
             const data_set* element = node->array[i].get();
             if (kindOf(element) == DataSetKind::Empty)
                 out << "#NULL#";  // keeps the text readable: nothing between commas is not
             else
-                begin(out, element, at + 1, oneLine, open);  // may invalidate top
+                begin(out, element, inside(at), oneLine, open);  // may invalidate top
         } else {
             if (i > 0) out << ';';
             if (i == top.entries.size()) {
@@ -109,10 +113,10 @@ void writeValue(std::ostream& out, const data_set* root, int level, bool oneLine
                 continue;
             }
             const DataSetDictionary::Entry* entry = top.entries[i];
-            writeBreak(out, at + 1, oneLine);
+            writeBreak(out, inside(at), oneLine);
             writeWord(out, entry->key);
             out << " = ";
-            begin(out, entry->value.get(), at + 1, oneLine, open);  // may invalidate top
+            begin(out, entry->value.get(), inside(at), oneLine, open);  // may invalidate top
         }
     }
 }

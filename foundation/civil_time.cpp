@@ -55,7 +55,9 @@ std::int64_t secondsFromFields(const std::tm& fields) {
 
 bool fieldsFromSeconds(std::int64_t seconds, std::tm& out) {
     const std::int64_t days = floorDiv(seconds, kSecondsPerDay);
-    const std::int64_t inDay = seconds - days * kSecondsPerDay;
+    // Not seconds - days * 86400: that product leaves 64 bits for the first day before INT64_MIN.
+    std::int64_t inDay = seconds % kSecondsPerDay;
+    if (inDay < 0) inDay += kSecondsPerDay;
     const CivilDate date = civilFromDays(days);
     const std::int64_t tmYear = date.year - 1900;
     // year() adds 1900 back in an int.

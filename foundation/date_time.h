@@ -87,7 +87,7 @@ public:
     // value's offset.
     std::string toRfc822() const;
     // Reads an RFC 822 date ("[Weekday,] day month year hh:mm[:ss] zone", the tokens split at
-    // blanks and commas; a two-digit year is 19xx) into this value: UTC fields, offset 0.
+    // blanks, tabs and commas; a two-digit year is 19xx) into this value: UTC fields, offset 0.
     // Returns isValid(): false for text that is not such a date, the value then invalid.
     bool parseRfc822(std::string_view text);
 

@@ -1,9 +1,8 @@
 #include "foundation/fs_predicates.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include "foundation/file_stream.h"
 
 namespace tmg::fs {
 
@@ -33,8 +32,12 @@ bool isReadable(const std::string& path) { return ::access(path.c_str(), R_OK) =
 
 bool isWritable(const std::string& path) {
     if (!isReadable(path)) return false;
-    tmg::ofstream probe(path, std::ios::out | std::ios::binary | std::ios::app);
-    return probe.is_open();
+    // Opened as an appending stream would open it, but never created, and without
+    // blocking: a FIFO that nobody reads would otherwise hold the caller for ever.
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
 }
 
 std::time_t modificationTime(const std::string& path) {

@@ -21,7 +21,8 @@ bool isDirectory(const std::string& path);
 bool isReadable(const std::string& path);
 
 // True when the path is readable and opens for appending; nothing is written and the file
-// is not created: a path that does not exist is not writable.
+// is not created: a path that does not exist is not writable. Never blocks: a FIFO is
+// writable only while something reads it.
 bool isWritable(const std::string& path);
 
 // The time of last modification in seconds since the epoch; -1 when stat fails.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 
 #include "foundation/fs_directory.h"
 #include "foundation/fs_path.h"
@@ -34,10 +35,20 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+// Both must be regular files and not the same one: truncating a target that is the
+// source itself (the same folder copied onto itself, or a hard link) would empty it.
+bool distinctRegularFiles(int source, int target) {
+    struct stat s, t;
+    if (::fstat(source, &s) != 0 || ::fstat(target, &t) != 0) return false;
+    if (!S_ISREG(s.st_mode) || !S_ISREG(t.st_mode)) return false;
+    return s.st_dev != t.st_dev || s.st_ino != t.st_ino;
+}
+
+// Non-blocking opens: a FIFO put in place of either file must not hold the copy for ever.
 void copyFile(const std::string& from, const std::string& to, mode_t mode) {
-    int target = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode & 0777);
-    int source = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (target >= 0 && source >= 0) {
+    int target = ::open(to.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode & 0777);
+    int source = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (target >= 0 && source >= 0 && distinctRegularFiles(source, target) && ::ftruncate(target, 0) == 0) {
         char block[kCopyBlock];
         for (;;) {
             ssize_t got = ::read(source, block, sizeof block);
@@ -88,6 +99,9 @@ void copyFolder(const std::string& from, const std::string& to, const FileId& ro
 }  // namespace
 
 void copyTree(const std::string& from, const std::string& to) {
+    // An empty path would become "/" below: a missing setting must not copy the whole
+    // file system, or into its root.
+    if (from.empty() || to.empty()) return;
     std::string source = from;
     std::string target = to;
     normalizeSlashes(source);
@@ -129,6 +143,8 @@ bool removeTree(const std::string& path, bool recursive) {
 bool makeDirectories(std::string path, bool parents) {
     normalizeSlashes(path);
     if (path.size() > 1 && path.back() == '/') path.pop_back();
+    // The system refuses such a path anyway; refusing it here bounds the recursion.
+    if (path.size() >= PATH_MAX) return false;
     if (isDirectory(path)) return true;
 
     if (parents) {

@@ -8,6 +8,7 @@ namespace tmg {
 
 namespace {
 
+// Tabs separate too: RFC 822 white space includes them, as in an unfolded header line.
 std::vector<std::string_view> splitTokens(std::string_view text) {
     std::vector<std::string_view> tokens;
     std::size_t at = 0;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "foundation/mutex.h"
-#include "foundation/ptr_interface.h"
+#include "foundation/ring_links.h"
 
 namespace tmg {
 
@@ -21,25 +21,28 @@ MutexInterface& threadSafePtrMutex();
 // reference, read through get()). A handle's address is part of its ring, so moving one
 // relinks its neighbours; the moved-from handle is left empty.
 template <class T>
-class thread_safe_ptr : public ptr_interface<T> {
+class thread_safe_ptr : public ring_links<T, thread_safe_ptr<T>> {
+    using Links = ring_links<T, thread_safe_ptr<T>>;
+
 public:
-    using Deleter = void (*)(T*);
+    using Deleter = typename Links::Deleter;
 
     // A handle that holds nothing and belongs to no ring.
-    thread_safe_ptr() noexcept : object(nullptr), deleter(nullptr), prev(nullptr), next(nullptr), inherited(false) {}
-    // Takes sole ownership of the object (may be null): a ring of one. With a deleter, the
-    // object is freed by calling it, never with delete.
-    explicit thread_safe_ptr(T* owned, Deleter d = nullptr) noexcept
-        : object(owned), deleter(d), prev(this), next(this), inherited(false) {
-        if (owned == nullptr) prev = next = nullptr;
+    thread_safe_ptr() noexcept : Links(nullptr, nullptr), inherited(false) {}
+    // Takes sole ownership of the object: a ring of one (a null object gives a handle in no
+    // ring, as the default one). With a deleter, the object is freed by calling it, never
+    // with delete.
+    explicit thread_safe_ptr(T* owned, Deleter d = nullptr) noexcept : Links(owned, d), inherited(false) {
+        if (owned != nullptr) this->ringOfOne();
     }
-    thread_safe_ptr(const thread_safe_ptr& other) noexcept : ptr_interface<T>(), inherited(other.inherited) {
+    thread_safe_ptr(const thread_safe_ptr& other) noexcept : Links(nullptr, nullptr), inherited(other.inherited) {
         MutexLock lock(&sharedMutex());
-        joinAfter(other);
+        this->joinAfter(other);
     }
-    thread_safe_ptr(thread_safe_ptr&& other) noexcept : ptr_interface<T>(), inherited(other.inherited) {
+    thread_safe_ptr(thread_safe_ptr&& other) noexcept : Links(nullptr, nullptr), inherited(other.inherited) {
         MutexLock lock(&sharedMutex());
-        takePlaceOf(other);
+        this->takePlaceOf(other);
+        other.inherited = false;
     }
     ~thread_safe_ptr() override { release(); }
 
@@ -48,44 +51,45 @@ public:
     thread_safe_ptr& operator=(const thread_safe_ptr& other) noexcept {
         if (this == &other) return *this;
         inherited = other.inherited;
+        Deleter oldDeleter = this->deleter;
         T* last;
-        Deleter oldDeleter = deleter;
         {
             MutexLock lock(&sharedMutex());
-            last = unlink();
-            joinAfter(other);
+            last = this->leaveLinks();
+            this->joinAfter(other);
         }
-        if (last != nullptr) destroy(last, oldDeleter);
+        if (last != nullptr) Links::destroy(last, oldDeleter);
         return *this;
     }
     thread_safe_ptr& operator=(thread_safe_ptr&& other) noexcept {
         if (this == &other) return *this;
         inherited = other.inherited;
+        Deleter oldDeleter = this->deleter;
         T* last;
-        Deleter oldDeleter = deleter;
         {
             MutexLock lock(&sharedMutex());
-            last = unlink();
-            takePlaceOf(other);
+            last = this->leaveLinks();
+            this->takePlaceOf(other);
+            other.inherited = false;
         }
-        if (last != nullptr) destroy(last, oldDeleter);
+        if (last != nullptr) Links::destroy(last, oldDeleter);
         return *this;
     }
 
     void hook() override {}
     bool isUnique() const override {
         MutexLock lock(&sharedMutex());
-        return next == nullptr || next == this;
+        return this->aloneInRing();
     }
     bool isNull() const override {
         MutexLock lock(&sharedMutex());
-        return object == nullptr;
+        return this->object == nullptr;
     }
 
     // The object, or null. Owned by the ring: valid while any handle of the ring holds it.
-    T* get() const noexcept { return object; }
-    T* operator->() const noexcept { return object; }
-    T& operator*() const noexcept { return *object; }
+    T* get() const noexcept { return this->object; }
+    T* operator->() const noexcept { return this->object; }
+    T& operator*() const noexcept { return *this->object; }
 
     bool isInherited() const noexcept { return inherited; }
     void setInherited(bool value) noexcept { inherited = value; }
@@ -95,11 +99,11 @@ public:
     // object stays with the other handles, or went through its deleter). Lets an owner of
     // handles free a deep structure with a worklist instead of recursion.
     T* leaveRing() noexcept {
-        Deleter d = deleter;
+        Deleter d = this->deleter;
         T* last;
         {
             MutexLock lock(&sharedMutex());
-            last = unlink();
+            last = this->leaveLinks();
         }
         if (last != nullptr && d != nullptr) {
             d(last);
@@ -111,81 +115,17 @@ public:
     static MutexInterface& sharedMutex() { return threadSafePtrMutex(); }
 
 private:
-    static void destroy(T* owned, Deleter d) {
-        if (d)
-            d(owned);
-        else
-            delete owned;
-    }
-
-    // Leaves the ring (caller holds the mutex); returns the object when this handle was its
-    // last owner, so the caller frees it once the mutex is given back.
-    T* unlink() noexcept {
-        T* last = nullptr;
-        if (object != nullptr) {
-            if (next == nullptr || next == this) {
-                last = object;
-            } else {
-                prev->next = next;
-                next->prev = prev;
-            }
-        }
-        object = nullptr;
-        deleter = nullptr;
-        prev = next = nullptr;
-        return last;
-    }
-
-    // Caller holds the mutex.
-    void joinAfter(const thread_safe_ptr& other) noexcept {
-        object = other.object;
-        deleter = other.deleter;
-        if (object == nullptr) {
-            prev = next = nullptr;
-            return;
-        }
-        if (other.next == nullptr) other.prev = other.next = &other;
-        prev = &other;
-        next = other.next;
-        next->prev = this;
-        other.next = this;
-    }
-
-    // Caller holds the mutex.
-    void takePlaceOf(thread_safe_ptr& other) noexcept {
-        object = other.object;
-        deleter = other.deleter;
-        if (other.next == nullptr) {
-            prev = next = nullptr;
-        } else if (other.next == &other) {
-            prev = next = this;
-        } else {
-            prev = other.prev;
-            next = other.next;
-            prev->next = this;
-            next->prev = this;
-        }
-        other.object = nullptr;
-        other.deleter = nullptr;
-        other.prev = other.next = nullptr;
-        other.inherited = false;
-    }
-
     void release() noexcept {
-        if (object == nullptr) return;  // a handle without an object is in no ring
-        Deleter d = deleter;
+        if (this->object == nullptr) return;  // a handle without an object is in no ring
+        Deleter d = this->deleter;
         T* last;
         {
             MutexLock lock(&sharedMutex());
-            last = unlink();
+            last = this->leaveLinks();
         }
-        if (last != nullptr) destroy(last, d);
+        if (last != nullptr) Links::destroy(last, d);
     }
 
-    T* object;
-    Deleter deleter;
-    mutable const thread_safe_ptr* prev;
-    mutable const thread_safe_ptr* next;
     bool inherited;
 };
 

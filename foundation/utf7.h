@@ -17,10 +17,11 @@ void utf7EncodeTo(std::string_view text, std::ostream& out, bool imapForm);
 std::string utf7Encode(std::string_view text, bool imapForm);
 
 // Writes the decoded name as UTF-8. In the IMAP form an "&" inside a run starts the run
-// afresh; in the other form a "+" inside a run is the Base64 digit 62. A UTF-16 surrogate pair inside one run becomes one
-// 4-byte character; a lone surrogate is written as its own 3 bytes. Base64 text after a bad
-// character of a run, and half a UTF-16 unit at its end, are left out; a run that the text
-// does not close with "-" is left out entirely. Bytes outside runs pass unchanged, "-" too.
+// afresh; in the other form a "+" inside a run is the Base64 digit 62, as the encoder
+// writes it. A UTF-16 surrogate pair inside one run becomes one 4-byte character; a lone
+// surrogate is written as its own 3 bytes. Base64 text after a bad character of a run, and
+// half a UTF-16 unit at its end, are left out; a run that the text does not close with "-"
+// is left out entirely. Bytes outside runs pass unchanged, "-" too.
 void utf7DecodeTo(std::string_view text, std::ostream& out, bool imapForm);
 std::string utf7Decode(std::string_view text, bool imapForm);
 

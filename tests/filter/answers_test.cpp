@@ -32,6 +32,7 @@ TEST_F(AnswersTest, EveryAnswerForm) {
                                "5 FILE " + folder.folder() + "\n"
                                "6 file " + plain + "\r\n"
                                "7 FILE " + plain + " \n"
+                               "72 FILE " + plain + std::string(1, '\0') + ".msg\n"
                                "8 SCAN " + plain + "\n"
                                "nine FILE " + plain + "\n"
                                "10 QUIT\n"
@@ -52,6 +53,8 @@ TEST_F(AnswersTest, EveryAnswerForm) {
                            // The carriage return is part of the path; quoting drops it.
                            "6 OK \"Error: File Not Found " + plain + "\"\n"
                            "7 OK \"Error: File Not Found " + plain + " \"\n"
+                           // Not the file named by the path up to its NUL.
+                           "72 OK \"Error: File Not Found " + plain + "\\0.msg\"\n"
                            "8 FAILURE\n"
                            "nine REJECTED \"Error: seqID should be a number\"\n"
                            "* 10: Filter is shutting down...\n"

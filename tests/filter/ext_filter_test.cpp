@@ -45,6 +45,7 @@ TEST(ExtFilterTest, AnswerOfEveryAction) {
         {{cgp::AddHeader, {"", "\r"}}, "* [4] Adding Header(s) to message\n4 ADDHEADER \"\\e\"\n"},
         {{cgp::AddHeader, {"\r"}}, "* [4] Accepting message\n4 OK\n"},
         {{static_cast<cgp::FilterAction>(9), {"x"}}, "* [4] Accepting message\n4 OK\n"},
+        {{static_cast<cgp::FilterAction>(-1), {"x"}}, "* [4] Accepting message\n4 OK\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);

@@ -27,6 +27,7 @@ TEST(ReadLineTest, LimitKeepsTheStartAndSkipsTheRest) {
         std::size_t limit;
         bool cut;
         std::string line, rest;
+        bool skipRest = true;
     } cases[] = {
         {"abcd\nnext", 4, false, "abcd", "next"},
         {"abcde\nnext", 4, true, "abcd", "next"},
@@ -34,12 +35,17 @@ TEST(ReadLineTest, LimitKeepsTheStartAndSkipsTheRest) {
         {"abcd", 4, false, "abcd", ""},
         {"\nnext", 0, false, "", "next"},
         {"x\nnext", 0, true, "", "next"},
+        // Left unread: all but the one character that shows the line is long.
+        {"abcdefgh\nnext", 4, true, "abcd", "fgh\nnext", false},
+        {"abcde\nnext", 4, true, "abcd", "\nnext", false},
+        {"abcd\nnext", 4, false, "abcd", "next", false},
+        {"abcde", 4, true, "abcd", "", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         std::istringstream in(c.text);
         std::string line = "old";
-        EXPECT_EQ(cgp::readLine(in, line, c.limit), c.cut);
+        EXPECT_EQ(cgp::readLine(in, line, c.limit, c.skipRest), c.cut);
         EXPECT_EQ(line, c.line);
         std::string rest(std::istreambuf_iterator<char>(in), {});
         EXPECT_EQ(rest, c.rest);

@@ -73,6 +73,24 @@ TEST_F(ReloadTest, VanishedRulesFileKeepsTheOldRules) {
     EXPECT_EQ(run.status, 0);
 }
 
+TEST_F(ReloadTest, FolderInPlaceOfTheRulesFileKeepsTheOldRules) {
+    FilterProcess process({folder.program()});
+    process.readLines(2);
+    std::remove(folder.path("vorpelin.regex").c_str());
+    std::filesystem::create_directory(folder.path("vorpelin.regex"));
+    folder.setModified("vorpelin.regex", 1000100);
+    EXPECT_EQ(request(process, 1, 2), added(1, "X-Regex-Match: First\\e"));
+    EXPECT_EQ(request(process, 2, 2), added(2, "X-Regex-Match: First\\e"));
+
+    std::filesystem::remove(folder.path("vorpelin.regex"));
+    replaceRules("HEADERS\n  Back /^Subject/\n", 1000200);
+    EXPECT_EQ(request(process, 3, 3), "* Settings changed, reloading.\n" + added(3, "X-Regex-Match: Back\\e"));
+
+    Transcript run = process.finish();
+    EXPECT_EQ(run.err, "Settings Parser: Unable to open file\n");
+    EXPECT_EQ(run.status, 0);
+}
+
 TEST_F(ReloadTest, EveryReadStartsOutsideAnySection) {
     // The file ends in BODY; the rule above the first header of the new file is dropped,
     // as it would be at start-up.

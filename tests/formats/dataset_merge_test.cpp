@@ -19,7 +19,7 @@ DataSet dictionary(std::initializer_list<std::pair<const char*, DataSet>> entrie
     return value;
 }
 
-TEST(DataSetMergeTest, RefusesOtherKindsAndNullSources) {
+TEST(DataSetMergeTest, RefusesOtherKindsNullSourcesBeingEmpty) {
     DataSet text("keep");
     EXPECT_FALSE(text->merge(DataSet(DataSetKind::Array)));
     EXPECT_FALSE(text->merge(DataSet()));
@@ -27,6 +27,9 @@ TEST(DataSetMergeTest, RefusesOtherKindsAndNullSources) {
     DataSet data(DataSetKind::Data);
     EXPECT_FALSE(data->merge(DataSet("bytes")));
     EXPECT_TRUE(DataSet(DataSetKind::Empty)->merge(DataSet(DataSetKind::Empty)));
+    DataSet empty(DataSetKind::Empty);
+    EXPECT_TRUE(empty->merge(DataSet()));  // a null handle is an Empty value here too
+    EXPECT_TRUE(empty->isEmpty());
 }
 
 TEST(DataSetMergeTest, ScalarsAndArraysTakeTheSource) {
@@ -76,6 +79,37 @@ TEST(DataSetMergeTest, MergingIntoItselfOrASharingCloneLosesNothing) {
     EXPECT_TRUE(cloneOfArray->merge(sharedArray));
     EXPECT_TRUE(*cloneOfArray == *sharedArray);
     EXPECT_EQ(sharedArray->array.size(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+// A source that holds nodes of the target at other places would read what the merge
+// writes and copy it again without end; the merge ends, copying nothing below such a node.
+TEST(DataSetMergeTest, SourcesHoldingTheTargetElsewhereStillEnd) {
+    DataSet inner = dictionary({{"c", DataSet("2")}});
+    DataSet outer = dictionary({{"a", inner}});
+    EXPECT_TRUE(inner->merge(outer));
+    EXPECT_EQ(inner.get("c")->stringValue, "2");
+    ASSERT_EQ(inner.get("a").kind(), DataSetKind::Dictionary);
+    EXPECT_TRUE(inner.get("a")->dictionary.empty());
+
+    DataSet list = array({DataSet("x")});
+    DataSet holder = array({list});
+    EXPECT_TRUE(list->merge(holder));
+    ASSERT_EQ(list->array.size(), 1u);
+    EXPECT_EQ(list->array[0].kind(), DataSetKind::Array);
+    EXPECT_TRUE(list->array[0]->array.empty());
+
+    // Not through the target itself: a node of the target's tree sits deeper in the source.
+    DataSet shared(DataSetKind::Dictionary);
+    DataSet target = dictionary({{"a", shared}});
+    DataSet source = dictionary({{"a", dictionary({{"c", shared}})}, {"b", DataSet("1")}});
+    EXPECT_TRUE(target->merge(source));
+    EXPECT_EQ(target.get("b")->stringValue, "1");
+    ASSERT_EQ(target.get("a.c").kind(), DataSetKind::Dictionary);
+    EXPECT_TRUE(target.get("a.c")->dictionary.empty());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "formats/dataset_writer.h"
 #include "formats/parser.h"
 #include "tests/foundation/capture_stdout.h"
+#include "tests/foundation/temp_folder.h"
 
 namespace cgp {
 namespace {
@@ -118,7 +119,7 @@ TEST(DataSetReaderTest, ParseStringLeavesTheValueInThePool) {
 }
 
 std::string writeFile(const std::string& name, const std::string& content) {
-    std::string path = ::testing::TempDir() + name;
+    std::string path = processTempFolder() / name;
     FILE* file = std::fopen(path.c_str(), "wb");
     EXPECT_NE(file, nullptr);
     std::fwrite(content.data(), 1, content.size(), file);
@@ -153,7 +154,7 @@ TEST(DataSetReaderTest, LoadsFilesAndReportsTheirErrors) {
 }
 
 TEST(DataSetReaderTest, FoldersAndMissingFilesGiveEmptyWithoutALine) {
-    std::string folder = ::testing::TempDir() + "dataset_reader_folder";
+    std::string folder = processTempFolder() / "dataset_reader_folder";
     ::mkdir(folder.c_str(), 0700);
     CaptureStdout capture;
     EXPECT_EQ(loadDataSetFile(folder).kind(), DataSetKind::Empty);

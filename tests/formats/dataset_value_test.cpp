@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 namespace {
@@ -20,6 +21,8 @@ TEST(DataSetValueTest, ConstructorsMakeNodesOfTheirKind) {
     EXPECT_EQ(DataSet(DataSetKind::Dictionary)->kind, DataSetKind::Dictionary);
     EXPECT_EQ(DataSet(std::string("a\0b", 3))->stringValue, std::string("a\0b", 3));
     EXPECT_EQ(DataSet("text")->kind, DataSetKind::String);
+    EXPECT_EQ(DataSet("text")->stringValue, "text");  // a literal is a text, not a bool
+    EXPECT_EQ(DataSet(static_cast<const char*>(nullptr))->stringValue, "");
     EXPECT_EQ(DataSet(true)->stringValue, "YES");
     EXPECT_EQ(DataSet(false)->stringValue, "NO");
     EXPECT_EQ(static_cast<int>(DataSetKind::Data), 4);
@@ -73,6 +76,7 @@ TEST(DataSetValueTest, ToFloatAndSetFloat) {
     EXPECT_FLOAT_EQ(DataSet("2.5x")->toFloat(), 2.5f);
     EXPECT_FLOAT_EQ(DataSet("abc")->toFloat(), 0.0f);
     EXPECT_FLOAT_EQ(DataSet(" -1e2")->toFloat(), -100.0f);
+    EXPECT_EQ(DataSet("1e300")->toFloat(), std::numeric_limits<float>::infinity());  // narrowed
 
     struct Case { float value; const char* stored; };
     const Case cases[] = {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -80,6 +81,11 @@ TEST(DataSetWriterTest, LevelAndChangeLinePrintAtTheirIndent) {
     EXPECT_EQ(cgp::ChangeLine(2, false).toString(), "\n    ");
     EXPECT_EQ(cgp::ChangeLine(2, true).toString(), "");
     EXPECT_EQ(cgp::Level(1, array({text("x")}), false).toString(), "\n  (\n    x\n  )");
+    // Levels at the top of the int range do not overflow (UBSan checks it).
+    DataSet nested = array({dictionary({{"k", array({text("x")})}})});
+    EXPECT_EQ(cgp::Level(INT_MAX, nested, true).toString(), "({k = (x);})");
+    EXPECT_EQ(cgp::Level(INT_MAX - 1, nested, true).toString(), "({k = (x);})");
+    EXPECT_EQ(cgp::Level(-3, array({text("x")}), false).toString(), "\n(\nx\n)");
     DataSet linked(DataSetKind::String, dictionary({{"never", text("written")}}));
     linked->stringValue = "v";
     EXPECT_EQ(cgp::Level(0, linked, true).toString(), "v");

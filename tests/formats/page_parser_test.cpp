@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/formats/page_test_util.h"
+#include "tests/foundation/temp_folder.h"
 
 namespace cgp {
 namespace {
@@ -168,7 +169,7 @@ TEST(PageParserTest, SimplifyLiftsOnlyChildSequences) {
 }
 
 TEST(PageParserTest, ParseFileNotesTheRoot) {
-    std::string path = ::testing::TempDir() + "page_parser_test.wssp";
+    std::string path = processTempFolder() / "page_parser_test.wssp";
     FILE* file = std::fopen(path.c_str(), "w");
     ASSERT_NE(file, nullptr);
     std::fputs("<html>%%HTML:title%%</html>\n", file);

@@ -10,12 +10,13 @@
 #include "formats/parser_fatal.h"
 #include "formats/wssp_node.h"
 #include "tests/foundation/capture_stdout.h"
+#include "tests/foundation/temp_folder.h"
 
 namespace cgp {
 namespace {
 
 std::string writeFile(const std::string& name, const std::string& content) {
-    std::string path = ::testing::TempDir() + name;
+    std::string path = processTempFolder() / name;
     FILE* file = std::fopen(path.c_str(), "wb");
     EXPECT_NE(file, nullptr);
     std::fwrite(content.data(), 1, content.size(), file);
@@ -79,7 +80,7 @@ TEST(ParseErrorTest, DeepNestingIsMemoryExhausted) {
 }
 
 TEST(ParseErrorTest, UnreadableInputFailsWithoutALine) {
-    std::string folder = ::testing::TempDir() + "parse_error_test_folder";
+    std::string folder = processTempFolder() / "parse_error_test_folder";
     ::mkdir(folder.c_str(), 0700);
     CaptureStdout capture;
     EXPECT_FALSE(cgparserParseFile(folder, RouterMode));

@@ -129,6 +129,8 @@ TEST(DateTimeTest, SixtyFourBitInstants) {
     // A year past what the fields hold makes the value invalid, not wrapped.
     EXPECT_FALSE(tmg::DateTime(std::time_t(1) << 62).isValid());
     EXPECT_FALSE(tmg::DateTime(-(std::time_t(1) << 62)).isValid());
+    EXPECT_FALSE(tmg::DateTime(std::time_t(INT64_MIN)).isValid());
+    EXPECT_FALSE(tmg::DateTime(std::time_t(INT64_MAX)).isValid());
     tmg::DateTime edge(0);
     edge.setUtcOffset(INT64_MAX);
     EXPECT_FALSE(edge.isValid());

@@ -4,10 +4,36 @@
 
 #include <cstring>
 #include <functional>
+#include <type_traits>
 
 #include "cli/cli_exception.h"
 
 namespace {
+
+template <class Derived, class Base>
+constexpr bool isA = std::is_base_of_v<Base, Derived>;
+
+static_assert(isA<tmg::Exception, std::exception>);
+static_assert(isA<tmg::SocketException, tmg::Exception>);
+static_assert(isA<tmg::ProtocolException, tmg::SocketException>);
+static_assert(isA<tmg::InvalidLoginException, tmg::ProtocolException>);
+static_assert(isA<tmg::InvalidServerResponseException, tmg::ProtocolException>);
+static_assert(isA<tmg::InvalidServerPromptException, tmg::ProtocolException>);
+static_assert(isA<cgp::CLIException, tmg::ProtocolException>);
+// Connection-level errors are socket errors but not protocol errors.
+static_assert(isA<tmg::UnableToConnectException, tmg::SocketException>);
+static_assert(isA<tmg::ConnectionResetException, tmg::SocketException>);
+static_assert(isA<tmg::UnableToResolveAddressException, tmg::SocketException>);
+static_assert(isA<tmg::InvalidSSLCertificateOrKeyException, tmg::SocketException>);
+static_assert(isA<tmg::PortAlreadyUsedException, tmg::SocketException>);
+static_assert(!isA<tmg::UnableToConnectException, tmg::ProtocolException>);
+static_assert(!isA<tmg::ConnectionResetException, tmg::ProtocolException>);
+static_assert(!isA<tmg::UnableToResolveAddressException, tmg::ProtocolException>);
+static_assert(!isA<tmg::InvalidSSLCertificateOrKeyException, tmg::ProtocolException>);
+static_assert(!isA<tmg::PortAlreadyUsedException, tmg::ProtocolException>);
+// The subclasses add no data.
+static_assert(sizeof(tmg::PortAlreadyUsedException) == sizeof(tmg::Exception));
+static_assert(sizeof(cgp::CLIException) == sizeof(tmg::Exception));
 
 struct DefaultCase {
     std::function<void()> thrower;

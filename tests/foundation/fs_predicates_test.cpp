@@ -1,11 +1,15 @@
 #include "foundation/fs_predicates.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <utime.h>
+
+#include <chrono>
+#include <future>
 
 #include "temp_folder.h"
 
@@ -77,6 +81,26 @@ TEST(FsPredicatesTest, ReadableAndWritable) {
         ASSERT_EQ(::chmod(file.c_str(), 0000), 0);
         EXPECT_FALSE(tmg::fs::isReadable(file));
     }
+}
+
+// Opening a FIFO for writing blocks until something reads it; the probe must not.
+TEST(FsPredicatesTest, WritableNeverBlocksOnAFifo) {
+    TempFolder dir;
+    std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto probe = std::async(std::launch::async, [&] { return tmg::fs::isWritable(fifo); });
+    if (probe.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // lets the probe go
+        probe.wait();
+        ::close(reader);
+        FAIL() << "isWritable blocked on a FIFO without a reader";
+    }
+    EXPECT_FALSE(probe.get());
+
+    int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_TRUE(tmg::fs::isWritable(fifo));
+    ::close(reader);
 }
 
 TEST(FsPredicatesTest, ModificationTime) {

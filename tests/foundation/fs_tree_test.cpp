@@ -45,6 +45,16 @@ TEST(FsTreeTest, MakeDirectoriesWithoutParentsOrOverAFile) {
     EXPECT_TRUE(fs::is_regular_file(dir / "file"));
 }
 
+// The system takes no path this long, so nothing is made; the call must neither run out
+// of stack nor hold a copy of the path for every parent on the way.
+TEST(FsTreeTest, MakeDirectoriesRefusesOverlongPaths) {
+    TempFolder dir;
+    std::string deep = dir.path();
+    for (int i = 0; i < 500000; ++i) deep += "/a";
+    EXPECT_FALSE(tmg::fs::makeDirectories(deep, true));
+    EXPECT_FALSE(fs::exists(dir / "a"));
+}
+
 // A folder that was already there keeps its owner: only what the call made is handed
 // to the process's user.
 TEST(FsTreeTest, MakeDirectoriesLeavesExistingOwnersAlone) {
@@ -156,16 +166,64 @@ TEST(FsTreeTest, CopyTreeCopiesRegularFilesOnly) {
     fs::create_symlink(dir / "outside/secret", dir / "src/file-link");
     ASSERT_EQ(::mkfifo((dir / "src/fifo").c_str(), 0600), 0);
 
-    // A link planted in the target is not written through.
+    // A link planted in the target is not written through, and a FIFO there does not
+    // hold the copy.
     fs::create_directories(dir / "dst");
     fs::create_symlink(dir / "outside/secret", dir / "dst/plain");
+    dir.write("src/plain2", "p2");
+    ASSERT_EQ(::mkfifo((dir / "dst/plain2").c_str(), 0600), 0);
 
     tmg::fs::copyTree(dir / "src", dir / "dst");
     EXPECT_EQ(readWhole(dir / "outside/secret"), "s");
     EXPECT_TRUE(fs::is_symlink(dir / "dst/plain"));
+    EXPECT_TRUE(fs::is_fifo(dir / "dst/plain2"));
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "dst/folder-link")));
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "dst/file-link")));
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "dst/fifo")));
+}
+
+// Copying a folder onto itself, under any spelling, or over a hard link of a source
+// file, must not empty the files it reads.
+TEST(FsTreeTest, CopyTreeOntoItsOwnFilesLosesNothing) {
+    TempFolder dir;
+    fs::create_directories(dir / "src/a");
+    dir.write("src/f", "top");
+    dir.write("src/a/g", "deep");
+    tmg::fs::copyTree(dir / "src", dir / "src");
+    tmg::fs::copyTree(dir / "src", dir / "src/a/..");
+    EXPECT_EQ(readWhole(dir / "src/f"), "top");
+    EXPECT_EQ(readWhole(dir / "src/a/g"), "deep");
+
+    fs::create_directories(dir / "dst");
+    fs::create_hard_link(dir / "src/f", dir / "dst/f");
+    tmg::fs::copyTree(dir / "src", dir / "dst");
+    EXPECT_EQ(readWhole(dir / "src/f"), "top");
+    EXPECT_EQ(readWhole(dir / "dst/a/g"), "deep");
+}
+
+// A source file that cannot be read leaves the target it would overwrite as it was.
+TEST(FsTreeTest, CopyTreeKeepsATargetWhoseSourceDoesNotOpen) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads whatever the mode says";
+    TempFolder dir;
+    fs::create_directories(dir / "src");
+    fs::create_directories(dir / "dst");
+    dir.write("src/f", "new");
+    dir.write("dst/f", "old");
+    ASSERT_EQ(::chmod((dir / "src/f").c_str(), 0000), 0);
+    tmg::fs::copyTree(dir / "src", dir / "dst");
+    EXPECT_EQ(readWhole(dir / "dst/f"), "old");
+}
+
+// An empty target is no path, not the root folder.
+TEST(FsTreeTest, CopyTreeWithAnEmptyPathCopiesNothing) {
+    TempFolder dir;
+    fs::create_directories(dir / "src");
+    const std::string probe = "vorpelin-copytree-probe-" + std::to_string(::getpid());
+    dir.write("src/" + probe, "x");
+    tmg::fs::copyTree(dir / "src", "");
+    std::error_code ignored;
+    bool wroteIntoRoot = fs::remove("/" + probe, ignored);
+    EXPECT_FALSE(wroteIntoRoot);
 }
 
 TEST(FsTreeTest, CopyTreeIntoItselfEnds) {

@@ -63,6 +63,17 @@ TEST(MutexTest, UnlockAndRelockAreIdempotent) {
         guard.relock();
     }
     EXPECT_TRUE(othersCanTake(m));
+
+    // A guard that let go must not give back a level it does not hold: here the level
+    // of the outer holder stays.
+    m.lock();
+    {
+        tmg::MutexLock guard(&m);
+        guard.unlock();
+        guard.unlock();
+    }
+    EXPECT_FALSE(othersCanTake(m));  // gives the outer level back
+    EXPECT_TRUE(othersCanTake(m));
 }
 
 TEST(MutexTest, GuardsSerialiseThreads) {

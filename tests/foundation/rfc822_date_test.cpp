@@ -22,7 +22,7 @@ const ParseCase kParseCases[] = {
     {"1 jan 70 00:00 EST", true, "1970-01-01 05:00:00"},              // no seconds
     {"Saturday, 2 January 99 10:20:30 PDT", true, "1999-01-02 17:20:30"},
     {"Wed,01 Jan 2025 12:00:00 +0000 (UTC)", true, "2025-01-01 12:00:00"},
-    {"1\tMay\t2024\t12:00\t+0530", true, "2024-05-01 06:30:00"},
+    {"1\tMay\t2024\t12:00\t+0530", true, "2024-05-01 06:30:00"},      // tabs separate too
     {"32 Jan 2024 25:61:61 GMT", true, "2024-02-02 02:02:01"},        // carried over
     {"1 Jan 24 00:00:00 GMT", true, "1924-01-01 00:00:00"},
     {"1 Jan 2200 00:00:00 GMT", true, "2200-01-01 00:00:00"},

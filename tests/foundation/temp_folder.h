@@ -35,6 +35,13 @@ private:
     std::string folder;
 };
 
+// One folder for the whole test process, removed at exit. Tests of one binary run as
+// parallel processes, so fixed file names must live in a folder of their own.
+inline const TempFolder& processTempFolder() {
+    static const TempFolder folder;
+    return folder;
+}
+
 inline std::string readWhole(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
