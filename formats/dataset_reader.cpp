@@ -49,7 +49,7 @@ DataSet loadDataSet(const std::string& path, const DataSet& link) {
     DataSet result;
     {
         tmg::MutexLock lock(&dataSetPoolMutex());
-        if (tmg::fs::isFile(path)) {
+        if (tmg::fs::isFile(path) && tmg::fs::isReadable(path)) {
             bool parsed = cgparserParseFile(path, DataSetMode);
             result = poolResult(parsed);
             clearDataSetPool();

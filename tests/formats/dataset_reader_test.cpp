@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -163,6 +164,20 @@ TEST(DataSetReaderTest, FoldersAndMissingFilesGiveEmptyWithoutALine) {
     EXPECT_FALSE(cgparserParseFile(folder, DataSetMode));
     EXPECT_EQ(capture.text(), "");
     ::rmdir(folder.c_str());
+}
+
+TEST(DataSetReaderTest, UnreadableFileIsReportedLikeAMissingOne) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    std::string path = writeFile("dataset_reader_unreadable.settings", "{a=b;}");
+    ::chmod(path.c_str(), 0);
+    CaptureStdout capture;
+    dataSetReaderTrace = true;
+    DataSet value = loadDataSetFile(path);
+    dataSetReaderTrace = false;
+    std::remove(path.c_str());
+    EXPECT_EQ(value.kind(), DataSetKind::Empty);
+    EXPECT_EQ(capture.text(), "* Dataset: Loading from file " + path + "\n* Dataset: File " + path +
+                                  " not found or can't be read\n");
 }
 
 TEST(DataSetReaderTest, TraceSwitchWritesLogLines) {
