@@ -123,12 +123,9 @@ Token Scanner::scanDataSet() {
         unsigned char c = p[0];
         switch (c) {
             case ' ':
-            case '\t': {
-                std::size_t i = 1;
-                while (i < n && (p[i] == ' ' || p[i] == '\t')) ++i;
-                skip(i);
+            case '\t':
+                skipBlanks();
                 continue;
-            }
             case '\n':
             case '\r':
                 lineEnd();

@@ -22,13 +22,8 @@ Token Scanner::scanPageText() {
     std::size_t n = left();
     std::string_view rest(pos_, n);
     switch (p[0]) {
-        case '\n': {
-            Token text;
-            text.code = TokPageText;
-            text.text = text.lexeme = std::string_view(pos_, 1);
-            lineEnd();
-            return text;
-        }
+        case '\n':
+            return takeLineEnd(TokPageText);
         case '%': {
             if (n >= 2 && p[1] == '%') {
                 state_ = OutputBody;
@@ -66,12 +61,9 @@ Token Scanner::scanBody() {
         unsigned char c = p[0];
         switch (c) {
             case ' ':
-            case '\t': {
-                std::size_t i = 1;
-                while (i < n && (p[i] == ' ' || p[i] == '\t')) ++i;
-                skip(i);
+            case '\t':
+                skipBlanks();
                 continue;
-            }
             case '\n':
             case '\r':
                 lineEnd();

@@ -79,12 +79,9 @@ Token Scanner::scanRouter() {
         std::size_t n = left();
         switch (p[0]) {
             case ' ':
-            case '\t': {
-                std::size_t i = 1;
-                while (i < n && (p[i] == ' ' || p[i] == '\t')) ++i;
-                skip(i);
+            case '\t':
+                skipBlanks();
                 continue;
-            }
             case ';': {
                 std::size_t i = 1;
                 while (i < n && p[i] != '\n' && p[i] != '\r') ++i;
@@ -92,13 +89,8 @@ Token Scanner::scanRouter() {
                 continue;
             }
             case '\n':
-            case '\r': {
-                Token end;
-                end.code = TokLineEnd;
-                end.text = end.lexeme = std::string_view(pos_, 1);
-                lineEnd();
-                return end;
-            }
+            case '\r':
+                return takeLineEnd(TokLineEnd);
             case '<': return take(TokLess, 1);
             case '>': return take(TokGreater, 1);
             case '=': return take(TokEquals, 1);

@@ -65,6 +65,21 @@ private:
         column_ = 0;
         lineStart_ = pos_;
     }
+    // Passes over the run of blanks and tabs at the position.
+    void skipBlanks() {
+        std::size_t i = 0;
+        while (i < left() && (pos_[i] == ' ' || pos_[i] == '\t')) ++i;
+        skip(i);
+    }
+    // The line feed or carriage return at the position as a one-byte token of the code;
+    // counts the line.
+    Token takeLineEnd(int code) {
+        Token end;
+        end.code = code;
+        end.text = end.lexeme = std::string_view(pos_, 1);
+        lineEnd();
+        return end;
+    }
     // At the first byte of a line, a leading byte order mark not counted.
     bool atLineStart() const { return pos_ == lineStart_; }
     void skip(std::size_t length) { pos_ += length; column_ += length; }

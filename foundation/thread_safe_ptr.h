@@ -51,28 +51,16 @@ public:
     thread_safe_ptr& operator=(const thread_safe_ptr& other) noexcept {
         if (this == &other) return *this;
         inherited = other.inherited;
-        Deleter oldDeleter = this->deleter;
-        T* last;
-        {
-            MutexLock lock(&sharedMutex());
-            last = this->leaveLinks();
-            this->joinAfter(other);
-        }
-        if (last != nullptr) Links::destroy(last, oldDeleter);
+        relink([&] { this->joinAfter(other); });
         return *this;
     }
     thread_safe_ptr& operator=(thread_safe_ptr&& other) noexcept {
         if (this == &other) return *this;
         inherited = other.inherited;
-        Deleter oldDeleter = this->deleter;
-        T* last;
-        {
-            MutexLock lock(&sharedMutex());
-            last = this->leaveLinks();
+        relink([&] {
             this->takePlaceOf(other);
             other.inherited = false;
-        }
-        if (last != nullptr) Links::destroy(last, oldDeleter);
+        });
         return *this;
     }
 
@@ -115,6 +103,20 @@ public:
     static MutexInterface& sharedMutex() { return threadSafePtrMutex(); }
 
 private:
+    // Leaves the old ring and links anew through join, both under the mutex; the old object,
+    // if this was its last owner, is freed only afterwards, outside the mutex.
+    template <class Join>
+    void relink(Join join) noexcept {
+        Deleter oldDeleter = this->deleter;
+        T* last;
+        {
+            MutexLock lock(&sharedMutex());
+            last = this->leaveLinks();
+            join();
+        }
+        if (last != nullptr) Links::destroy(last, oldDeleter);
+    }
+
     void release() noexcept {
         if (this->object == nullptr) return;  // a handle without an object is in no ring
         Deleter d = this->deleter;

@@ -120,12 +120,7 @@ TEST(DataSetReaderTest, ParseStringLeavesTheValueInThePool) {
 }
 
 std::string writeFile(const std::string& name, const std::string& content) {
-    std::string path = processTempFolder() / name;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    EXPECT_NE(file, nullptr);
-    std::fwrite(content.data(), 1, content.size(), file);
-    std::fclose(file);
-    return path;
+    return processTempFolder().write(name, content);
 }
 
 TEST(DataSetReaderTest, LoadsFilesAndReportsTheirErrors) {
