@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <string>
@@ -26,7 +27,7 @@ std::size_t nextBucketCount(std::size_t count) noexcept;
 // grows the table to nextBucketCount(new count), rehashing every entry. Iteration runs
 // bucket by bucket from the first, each chain from its head; that order is observable
 // (callers build rows in it), so it must not change. A copy has the same buckets and the
-// same order. The bucket array is allocated on the first insertion.
+// same order. Nothing is allocated before the first insertion.
 //
 // Not synchronised: one writer, or any number of readers, at a time. Pointers to values
 // stay valid until their entry is erased or the table is cleared or destroyed.
@@ -92,7 +93,10 @@ public:
         }
         return *this;
     }
-    ~StringHashTable() { clear(); }
+    ~StringHashTable() {
+        clear();
+        freeSlots();
+    }
 
     std::size_t size() const noexcept { return entryCount; }
     bool empty() const noexcept { return entryCount == 0; }
@@ -124,7 +128,20 @@ public:
     // Removes the key's entry; false when there was none.
     bool erase(const std::string& key) {
         if (entryCount == 0) return false;
-        Entry** link = &buckets[bucketOf(key, logicalBuckets)];
+        if (compact()) {
+            std::size_t at = compactFind(key, bucketOf(key, logicalBuckets));
+            if (at == kMissing) return false;
+            Entry* gone = slots[at];
+            std::uint32_t* ids = compactIds();
+            for (std::size_t i = at + 1; i < entryCount; ++i) {
+                slots[i - 1] = slots[i];
+                ids[i - 1] = ids[i];
+            }
+            --entryCount;
+            delete gone;
+            return true;
+        }
+        Entry** link = &slots[bucketOf(key, logicalBuckets)];
         for (; *link != nullptr; link = &(*link)->next) {
             if ((*link)->key == key) {
                 Entry* gone = *link;
@@ -144,54 +161,172 @@ public:
     template <class F>
     void clearWith(F&& beforeRemoval) {
         if (entryCount == 0) return;
-        for (Entry*& head : buckets) {
+        if (compact()) {
+            for (std::size_t i = 0; i < entryCount; ++i) {
+                try {
+                    beforeRemoval(slots[i]->value);
+                } catch (...) {
+                    dropCompactFront(i);
+                    throw;
+                }
+                delete slots[i];
+            }
+            entryCount = 0;
+            return;
+        }
+        for (std::size_t b = 0; b < logicalBuckets; ++b) {
+            Entry*& head = slots[b];
             while (head != nullptr) {
                 Entry* gone = head;
                 head = gone->next;
+                --entryCount;
                 beforeRemoval(gone->value);
                 delete gone;
             }
         }
-        entryCount = 0;
     }
     void swap(StringHashTable& other) noexcept {
-        buckets.swap(other.buckets);
-        std::swap(logicalBuckets, other.logicalBuckets);
+        std::swap(slots, other.slots);
         std::swap(entryCount, other.entryCount);
+        std::swap(logicalBuckets, other.logicalBuckets);
+        std::swap(compactCapacity, other.compactCapacity);
     }
 
-    iterator begin() noexcept { return iterator(buckets.data(), buckets.size(), 0); }
+    iterator begin() noexcept { return iterator(slots, slotCount(), 0); }
     iterator end() noexcept { return iterator(); }
-    const_iterator begin() const noexcept { return const_iterator(buckets.data(), buckets.size(), 0); }
+    const_iterator begin() const noexcept { return const_iterator(slots, slotCount(), 0); }
     const_iterator end() const noexcept { return const_iterator(); }
 
 private:
+    // A table of few entries has no bucket array: its entries sit in one array in
+    // iteration order (by bucket, and within a bucket newest first), each alone in its
+    // chain, with their bucket numbers beside them. Past this many entries it takes the
+    // bucket array. Either way the order is the same.
+    static constexpr std::size_t kCompactLimit = 64;
+    static constexpr std::size_t kMissing = ~std::size_t(0);
+
     static std::size_t bucketOf(std::string_view key, std::size_t count) noexcept {
         return static_cast<std::size_t>(hashStringKey(key) % count);
     }
 
+    // Compact until the bucket array is made (slots is null before the first insertion).
+    bool compact() const noexcept { return compactCapacity != 0 || slots == nullptr; }
+    // The entries' bucket numbers, in the same allocation after the compact slots.
+    std::uint32_t* compactIds() const noexcept { return reinterpret_cast<std::uint32_t*>(slots + compactCapacity); }
+    // What the iterator walks: the compact entries, or the buckets.
+    std::size_t slotCount() const noexcept { return compact() ? entryCount : logicalBuckets; }
+
+    // The compact position of the key, or kMissing.
+    std::size_t compactFind(std::string_view key, std::size_t bucket) const noexcept {
+        const std::uint32_t* ids = compactIds();
+        for (std::size_t i = 0; i < entryCount; ++i)
+            if (ids[i] == bucket && slots[i]->key == key) return i;
+        return kMissing;
+    }
+
     Value* lookup(std::string_view key) const noexcept {
         if (entryCount == 0) return nullptr;
-        for (Entry* e = buckets[bucketOf(key, logicalBuckets)]; e != nullptr; e = e->next)
+        std::size_t bucket = bucketOf(key, logicalBuckets);
+        if (compact()) {
+            std::size_t at = compactFind(key, bucket);
+            return at == kMissing ? nullptr : &slots[at]->value;
+        }
+        for (Entry* e = slots[bucket]; e != nullptr; e = e->next)
             if (e->key == key) return &e->value;
         return nullptr;
     }
 
     template <class... Args>
     Entry* insertNew(const std::string& key, Args&&... args) {
-        if (entryCount + 1 > logicalBuckets) rehash(nextBucketCount(entryCount + 1));
-        if (buckets.empty()) buckets.assign(logicalBuckets, nullptr);
-        Entry*& head = buckets[bucketOf(key, logicalBuckets)];
+        if (compact() && entryCount + 1 > kCompactLimit) spread();
+        if (!compact() && entryCount + 1 > logicalBuckets) rehash(nextBucketCount(entryCount + 1));
+        std::size_t bucket = bucketOf(key, logicalBuckets);
+        if (compact()) {
+            if (entryCount == compactCapacity) growCompact();
+            Entry* made = new Entry{key, Value(std::forward<Args>(args)...), nullptr};
+            // The head of its bucket: before the first entry of this bucket or a later one.
+            std::uint32_t* ids = compactIds();
+            std::size_t at = 0;
+            while (at < entryCount && ids[at] < bucket) ++at;
+            for (std::size_t i = entryCount; i > at; --i) {
+                slots[i] = slots[i - 1];
+                ids[i] = ids[i - 1];
+            }
+            slots[at] = made;
+            ids[at] = static_cast<std::uint32_t>(bucket);
+            ++entryCount;
+            return made;
+        }
+        Entry*& head = slots[bucket];
         head = new Entry{key, Value(std::forward<Args>(args)...), head};
         ++entryCount;
         return head;
     }
 
+    // Forgets the first compact entries, already freed, keeping the others in order.
+    void dropCompactFront(std::size_t count) noexcept {
+        std::uint32_t* ids = compactIds();
+        for (std::size_t i = count; i < entryCount; ++i) {
+            slots[i - count] = slots[i];
+            ids[i - count] = ids[i];
+        }
+        entryCount -= count;
+    }
+
+    // Room for twice as many compact entries (at most kCompactLimit).
+    void growCompact() {
+        std::size_t capacity = compactCapacity == 0 ? 4 : std::min<std::size_t>(2 * compactCapacity, kCompactLimit);
+        Entry** grown = allocateCompact(capacity);
+        std::uint32_t* grownIds = reinterpret_cast<std::uint32_t*>(grown + capacity);
+        std::uint32_t* ids = compactIds();
+        for (std::size_t i = 0; i < entryCount; ++i) {
+            grown[i] = slots[i];
+            grownIds[i] = ids[i];
+        }
+        freeSlots();
+        slots = grown;
+        compactCapacity = static_cast<std::uint32_t>(capacity);
+    }
+
+    static Entry** allocateCompact(std::size_t capacity) {
+        return static_cast<Entry**>(::operator new(capacity * (sizeof(Entry*) + sizeof(std::uint32_t))));
+    }
+
+    void freeSlots() noexcept {
+        if (slots == nullptr) return;
+        if (compactCapacity != 0)
+            ::operator delete(slots);
+        else
+            delete[] slots;
+        slots = nullptr;
+    }
+
+    // Gives the compact entries their buckets. Each is appended to its bucket's chain,
+    // which keeps their order.
+    void spread() {
+        Entry** buckets = new Entry*[logicalBuckets]();
+        std::uint32_t* ids = compactIds();
+        Entry* tail = nullptr;
+        for (std::size_t i = 0; i < entryCount; ++i) {
+            Entry* e = slots[i];
+            if (i > 0 && ids[i - 1] == ids[i])
+                tail->next = e;
+            else
+                buckets[ids[i]] = e;
+            e->next = nullptr;
+            tail = e;
+        }
+        freeSlots();
+        slots = buckets;
+        compactCapacity = 0;
+    }
+
     // Moves every entry to the head of its new bucket, taking the old buckets in order and
     // each chain from its head.
     void rehash(std::size_t count) {
-        std::vector<Entry*> grown(count, nullptr);
-        for (Entry*& head : buckets) {
+        Entry** grown = new Entry*[count]();
+        for (std::size_t b = 0; b < logicalBuckets; ++b) {
+            Entry*& head = slots[b];
             while (head != nullptr) {
                 Entry* moving = head;
                 head = moving->next;
@@ -200,19 +335,32 @@ private:
                 target = moving;
             }
         }
-        buckets.swap(grown);
-        logicalBuckets = count;
+        delete[] slots;
+        slots = grown;
+        logicalBuckets = static_cast<std::uint32_t>(count);
     }
 
     // Keeps each chain's order: the copy of an entry goes after the copy of its predecessor.
     void copyFrom(const StringHashTable& other) {
         logicalBuckets = other.logicalBuckets;
         if (other.entryCount == 0) return;
-        buckets.assign(other.buckets.size(), nullptr);
         try {
-            for (std::size_t b = 0; b < other.buckets.size(); ++b) {
-                Entry** tail = &buckets[b];
-                for (const Entry* e = other.buckets[b]; e != nullptr; e = e->next) {
+            if (other.compact()) {
+                slots = allocateCompact(other.compactCapacity);
+                compactCapacity = other.compactCapacity;
+                std::uint32_t* ids = compactIds();
+                const std::uint32_t* otherIds = other.compactIds();
+                for (std::size_t i = 0; i < other.entryCount; ++i) {
+                    slots[i] = new Entry{other.slots[i]->key, other.slots[i]->value, nullptr};
+                    ids[i] = otherIds[i];
+                    ++entryCount;
+                }
+                return;
+            }
+            slots = new Entry*[logicalBuckets]();
+            for (std::size_t b = 0; b < logicalBuckets; ++b) {
+                Entry** tail = &slots[b];
+                for (const Entry* e = other.slots[b]; e != nullptr; e = e->next) {
                     *tail = new Entry{e->key, e->value, nullptr};
                     tail = &(*tail)->next;
                     ++entryCount;
@@ -220,13 +368,17 @@ private:
             }
         } catch (...) {
             clear();
+            freeSlots();
             throw;
         }
     }
 
-    std::vector<Entry*> buckets;  // empty until the first insertion
-    std::size_t logicalBuckets = 193;
+    // The compact entries, or the bucket array of logicalBuckets chains; null before the
+    // first insertion.
+    Entry** slots = nullptr;
     std::size_t entryCount = 0;
+    std::uint32_t logicalBuckets = 193;
+    std::uint32_t compactCapacity = 0;  // 0 once the bucket array is made
 };
 
 }  // namespace cgp

@@ -95,4 +95,71 @@ TEST(StringHashTableTest, IterationOrderAcrossAGrowthIsPinned) {
     EXPECT_EQ(copy.bucketCount(), 193u);  // the copy did not grow with the original
 }
 
+// The order by a plain model of the layout: bucket lists with head insertion, regrown and
+// rehashed bucket by bucket, each chain from its head. Small and large tables alike, with
+// erasures and copies on the way.
+TEST(StringHashTableTest, OrderFollowsTheBucketModelAtEverySize) {
+    std::vector<std::vector<std::string>> model(193);
+    auto modelOrder = [&] {
+        std::vector<std::string> keys;
+        for (const auto& chain : model) keys.insert(keys.end(), chain.begin(), chain.end());
+        return keys;
+    };
+    std::size_t modelCount = 0;
+    Table table;
+    unsigned seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+    for (int step = 0; step < 3000; ++step) {
+        std::string key = "k" + std::to_string(next() % 700);
+        if (step % 7 == 3) key = std::string(1, static_cast<char>(next() % 256)) + key;  // bytes above 127
+        bool present = table.contains(key);
+        if (next() % 5 == 0) {
+            EXPECT_EQ(table.erase(key), present);
+            if (present) {
+                auto& chain = model[cgp::hashStringKey(key) % model.size()];
+                chain.erase(std::find(chain.begin(), chain.end(), key));
+                --modelCount;
+            }
+        } else if (!present) {
+            if (modelCount + 1 > model.size()) {
+                std::vector<std::vector<std::string>> grown(cgp::nextBucketCount(modelCount + 1));
+                for (const auto& chain : model)
+                    for (const std::string& k : chain) {
+                        auto& target = grown[cgp::hashStringKey(k) % grown.size()];
+                        target.insert(target.begin(), k);
+                    }
+                model.swap(grown);
+            }
+            table[key] = step;
+            auto& chain = model[cgp::hashStringKey(key) % model.size()];
+            chain.insert(chain.begin(), key);
+            ++modelCount;
+        } else {
+            table.set(key, step);
+        }
+        ASSERT_EQ(table.size(), modelCount);
+        ASSERT_EQ(table.bucketCount(), model.size());
+        if (step % 97 == 0 || modelCount < 80) {
+            ASSERT_EQ(keysInOrder(table), modelOrder()) << "step " << step;
+            Table copy(table);
+            ASSERT_EQ(keysInOrder(copy), modelOrder());
+        }
+    }
+    ASSERT_EQ(keysInOrder(table), modelOrder());
+    table.clear();
+    EXPECT_TRUE(keysInOrder(table).empty());
+    EXPECT_EQ(table.bucketCount(), model.size());
+}
+
+// Values keep their addresses while other keys come and go.
+TEST(StringHashTableTest, ValuesStayPutAcrossInsertionsAndErasures) {
+    Table table;
+    table["first"] = 1;
+    int* first = table.find("first");
+    for (int i = 0; i < 300; ++i) table["k" + std::to_string(i)] = i;
+    for (int i = 0; i < 300; i += 2) table.erase("k" + std::to_string(i));
+    EXPECT_EQ(table.find("first"), first);
+    EXPECT_EQ(*first, 1);
+}
+
 }  // namespace
