@@ -1,5 +1,7 @@
 // The dataset grammar. Values are built in the value pool; one level of nesting is one
 // call of value(), so the depth that the stack limit allows fits the machine stack.
+#include <string>
+
 #include "formats/dataset_pool.h"
 #include "formats/parser_grammars.h"
 
@@ -20,6 +22,8 @@ public:
 private:
     bool value(std::size_t& out);
     bool text(std::size_t& out);
+    // A dictionary key: the same texts as a value, read into the key itself.
+    bool key(std::string& out);
     bool optionalSemicolon() {
         if (ctx.code() == TokSemicolon) ctx.advance();
         return true;
@@ -58,6 +62,21 @@ bool DataSetParser::text(std::size_t& out) {
     return true;
 }
 
+bool DataSetParser::key(std::string& out) {
+    out.clear();
+    if (ctx.code() == TokWord) {
+        appendKeyText(out, ctx.token().text);
+        ctx.advance();
+        return true;
+    }
+    if (ctx.code() != TokString) return ctx.syntaxError();
+    do {
+        appendKeyText(out, ctx.token().text);
+        ctx.advance();
+    } while (ctx.code() == TokString);
+    return true;
+}
+
 bool DataSetParser::value(std::size_t& out) {
     switch (ctx.code()) {
         case TokWord:
@@ -89,12 +108,12 @@ bool DataSetParser::value(std::size_t& out) {
             if (!entries.held()) return false;
             ctx.advance();
             out = newDictionary();
+            std::string name;
             while (ctx.code() != TokCloseBrace) {
-                std::size_t key;
                 std::size_t item;
-                if (!text(key) || !ctx.expect(TokEquals) || !value(item)) return false;
+                if (!key(name) || !ctx.expect(TokEquals) || !value(item)) return false;
                 optionalSemicolon();
-                insertDictionaryItem(out, key, item);
+                insertDictionaryItem(out, name, item);
             }
             ctx.advance();
             return true;

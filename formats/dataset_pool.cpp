@@ -10,8 +10,10 @@ namespace cgp {
 
 namespace {
 
+// The values not yet put anywhere are owned here, by plain pointer: they have no handle
+// yet, so moving one into its container takes no ring mutex.
 struct Pool {
-    std::vector<DataSet> values;
+    std::vector<data_set*> values;
     std::size_t result = static_cast<std::size_t>(-1);
 };
 
@@ -21,13 +23,14 @@ Pool& pool() {
     return *values;
 }
 
-std::size_t add(DataSet&& value) {
-    std::vector<DataSet>& values = pool().values;
-    values.push_back(std::move(value));
+std::size_t add(DataSetKind kind) {
+    std::vector<data_set*>& values = pool().values;
+    values.reserve(values.size() + 1);  // before the node is made, so that it cannot leak
+    values.push_back(new data_set(kind));
     return values.size() - 1;
 }
 
-data_set& at(std::size_t index) { return *pool().values[index].get(); }
+data_set& at(std::size_t index) { return *pool().values[index]; }
 
 // Most texts hold no escape; they skip the unescaping copy.
 std::string unescaped(std::string_view text) {
@@ -48,12 +51,18 @@ tmg::MutexInterface& dataSetPoolMutex() {
 }
 
 void clearDataSetPool() {
-    pool().values.clear();
+    std::vector<data_set*>& values = pool().values;
+    for (data_set* value : values) delete value;
+    values.clear();
     pool().result = static_cast<std::size_t>(-1);
 }
 
-DataSet dataSetPoolValue(std::size_t index) {
-    return index < pool().values.size() ? pool().values[index] : DataSet();
+DataSet takeDataSetPoolValue(std::size_t index) {
+    std::vector<data_set*>& values = pool().values;
+    if (index >= values.size()) return DataSet();
+    DataSet taken(values[index]);
+    values[index] = nullptr;
+    return taken;
 }
 
 void setDataSetPoolResult(std::size_t index) { pool().result = index; }
@@ -61,9 +70,10 @@ void setDataSetPoolResult(std::size_t index) { pool().result = index; }
 std::size_t dataSetPoolResult() { return pool().result; }
 
 std::size_t newStringValue(std::string_view text) {
-    DataSet value(DataSetKind::String);
-    value->stringValue = unescaped(text);
-    return add(std::move(value));
+    std::string value = unescaped(text);
+    std::size_t index = add(DataSetKind::String);
+    at(index).stringValue = std::move(value);
+    return index;
 }
 
 std::size_t appendQuotedText(std::size_t index, std::string_view text) {
@@ -71,23 +81,34 @@ std::size_t appendQuotedText(std::size_t index, std::string_view text) {
     return index;
 }
 
-std::size_t newArray() { return add(DataSet(DataSetKind::Array)); }
+void appendKeyText(std::string& key, std::string_view text) {
+    if (key.empty())
+        key = unescaped(text);
+    else
+        key += unescaped(text);
+}
+
+std::size_t newArray() { return add(DataSetKind::Array); }
 
 std::size_t newArrayWithItem(std::size_t item) { return appendArrayItem(newArray(), item); }
 
 std::size_t appendArrayItem(std::size_t array, std::size_t item) {
-    at(array).array.push_back(pool().values[item]);
+    data_set*& moving = pool().values[item];
+    at(array).array.emplace_back(moving);  // a handle of its own: a ring of one
+    moving = nullptr;
     return array;
 }
 
-std::size_t newDictionary() { return add(DataSet(DataSetKind::Dictionary)); }
+std::size_t newDictionary() { return add(DataSetKind::Dictionary); }
 
-std::size_t newDictionaryWithItem(std::size_t key, std::size_t value) {
-    return insertDictionaryItem(newDictionary(), key, value);
-}
-
-std::size_t insertDictionaryItem(std::size_t dictionary, std::size_t key, std::size_t value) {
-    at(dictionary).dictionary.set(at(key).stringValue, pool().values[value]);
+std::size_t insertDictionaryItem(std::size_t dictionary, const std::string& key, std::size_t value) {
+    data_set*& moving = pool().values[value];
+    DataSetDictionary& entries = at(dictionary).dictionary;
+    if (DataSet* existing = entries.find(key))
+        *existing = DataSet(moving);
+    else
+        entries.emplaceNew(key, moving);
+    moving = nullptr;
     return dictionary;
 }
 
@@ -98,9 +119,10 @@ std::size_t decodeDataBlock(std::string_view text) {
         if (isBase64Byte(c)) alphabet += static_cast<char>(c);
     }
     alphabet.resize(alphabet.size() - alphabet.size() % 4);
-    DataSet value(DataSetKind::Data);
-    value->stringValue = tmg::base64Decode(alphabet);
-    return add(std::move(value));
+    std::string bytes = tmg::base64Decode(alphabet);
+    std::size_t index = add(DataSetKind::Data);
+    at(index).stringValue = std::move(bytes);
+    return index;
 }
 
 }  // namespace cgp

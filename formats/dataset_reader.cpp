@@ -14,7 +14,7 @@ namespace {
 // The result of the parse just run: the top-level list, or its one element.
 DataSet poolResult(bool parsed) {
     DataSet result;
-    if (parsed) result = dataSetPoolValue(dataSetPoolResult());
+    if (parsed) result = takeDataSetPoolValue(dataSetPoolResult());
     if (result.kind() == DataSetKind::Array && result->array.size() == 1) {
         DataSet only = result->array.front();
         result = only;

@@ -50,6 +50,11 @@ TEST(DataSetReaderTest, TextsAgainstTheirWrittenForm) {
         {"{a=}", "fail"},
         {"{a=b;;}", "fail"},
         {"{a=1;a=2;}", "{a = 2;}"},
+        // A key of joined quoted pieces is the same key as its one-piece form.
+        {"{\"a\\tb\" \"c\" = 1; \"a\\tbc\" = 2;}", "{\"a\\tbc\" = 2;}"},
+        {"{a = {b = (1, {c = 2;});}; a = x;}", "{a = x;}"},
+        {"{a = {b = (1, {c = 2;});}; d = ", "fail"},
+        {"({a = (1, 2)}, {b = c", "fail"},
         {"{\"k y\" = (1, {n = #NULL#;}); z = [SGVsbG8=];}", "{\"k y\" = (1,{n = \"#NULL#\";});z = [SGVsbG8=];}"},
         {"\"ab\" \"cd\"", "abcd"},
         {"\"a\\tb\"", "\"a\\tb\""},
