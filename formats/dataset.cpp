@@ -12,15 +12,26 @@ namespace {
 
 // Takes every child handle of the node out of its ring (under one hold of the ring mutex)
 // and collects the children this node was the last owner of, for the caller to free.
+// An orphan is freed later; its memory is asked for now, so that the misses of many nodes
+// overlap instead of coming one after another.
+void keepOrphan(data_set* child, std::vector<data_set*>& orphans) {
+    orphans.push_back(child);
+#if defined(__GNUC__)
+    const char* bytes = reinterpret_cast<const char*>(child);
+    for (std::size_t at = 0; at < sizeof(data_set); at += 64) __builtin_prefetch(bytes + at, 1);
+    __builtin_prefetch(bytes + sizeof(data_set) - 1, 1);
+#endif
+}
+
 void collectOrphans(data_set& node, std::vector<data_set*>& orphans) {
     if (node.linkSet.get() == nullptr && node.array.empty() && node.dictionary.empty()) return;
     tmg::MutexLock lock(&DataSet::sharedMutex());
-    if (data_set* child = node.linkSet.leaveRing()) orphans.push_back(child);
+    if (data_set* child = node.linkSet.leaveRing()) keepOrphan(child, orphans);
     for (DataSet& element : node.array)
-        if (data_set* child = element.leaveRing()) orphans.push_back(child);
+        if (data_set* child = element.leaveRing()) keepOrphan(child, orphans);
     node.array.clear();
     node.dictionary.clearWith([&](DataSet& value) {
-        if (data_set* child = value.leaveRing()) orphans.push_back(child);
+        if (data_set* child = value.leaveRing()) keepOrphan(child, orphans);
     });
 }
 
