@@ -113,3 +113,65 @@ TEST(DataSetMergeTest, SourcesHoldingTheTargetElsewhereStillEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+// An empty target takes a deep copy: no node of the result is one of the source's, a node
+// shared at two places is copied at each, and the target met inside the source stays as
+// made there, empty.
+TEST(DataSetMergeTest, AnEmptyTargetTakesADeepCopyEvenOfSharedAndOwnNodes) {
+    DataSet shared = array({DataSet("s"), dictionary({{"k", DataSet("v")}})});
+    DataSet target(DataSetKind::Dictionary);
+    DataSet source = dictionary({{"one", shared}, {"two", shared}, {"self", target}, {"t", DataSet("x")}});
+    EXPECT_TRUE(target->merge(source));
+    EXPECT_EQ(target->dictionary.size(), 4u);
+    for (const char* key : {"one", "two"}) {
+        DataSet copy = target.get(key);
+        EXPECT_NE(copy.get(), shared.get()) << key;
+        EXPECT_TRUE(*copy == *shared) << key;
+        EXPECT_NE(copy->array[1].get(), shared->array[1].get()) << key;
+    }
+    EXPECT_NE(target.get("one").get(), target.get("two").get());
+    ASSERT_EQ(target.get("self").kind(), DataSetKind::Dictionary);
+    EXPECT_TRUE(target.get("self")->dictionary.empty());
+    EXPECT_EQ(target.get("t")->stringValue, "x");
+    EXPECT_EQ(source->dictionary.size(), 4u);
+    EXPECT_EQ(shared.get("1.k")->stringValue, "v");
+
+    DataSet list(DataSetKind::Array);
+    DataSet holder = array({DataSet("a"), list, DataSet("b")});
+    EXPECT_TRUE(list->merge(holder));
+    ASSERT_EQ(list->array.size(), 3u);
+    EXPECT_EQ(list->array[0]->stringValue, "a");
+    EXPECT_TRUE(list->array[1]->array.empty());
+    EXPECT_EQ(list->array[2]->stringValue, "b");
+
+    DataSet empty(DataSetKind::Array);
+    EXPECT_TRUE(empty->merge(empty));
+    EXPECT_TRUE(empty->array.empty());
+}
+
+// A deep chain copies into an empty target without recursion.
+TEST(DataSetMergeTest, ADeepChainCopiesIntoAnEmptyTarget) {
+    DataSet top(DataSetKind::Dictionary);
+    DataSet at = top;
+    for (int i = 0; i < 200000; ++i) {
+        DataSet next(DataSetKind::Dictionary);
+        at->dictionary.set("n", next);
+        at = next;
+    }
+    at->dictionary.set("leaf", DataSet("end"));
+    DataSet copy(DataSetKind::Dictionary);
+    EXPECT_TRUE(copy->merge(top));
+    const cgp::data_set* walk = copy.get();
+    int depth = 0;
+    while (const DataSet* next = walk->dictionary.find("n")) {
+        walk = next->get();
+        ++depth;
+    }
+    EXPECT_EQ(depth, 200000);
+    ASSERT_NE(walk->dictionary.find("leaf"), nullptr);
+    EXPECT_EQ((*walk->dictionary.find("leaf"))->stringValue, "end");
+}
+
+}  // namespace
