@@ -25,7 +25,8 @@ Pool& pool() {
 
 std::size_t add(DataSetKind kind) {
     std::vector<data_set*>& values = pool().values;
-    values.reserve(values.size() + 1);  // before the node is made, so that it cannot leak
+    // Room first, so that a node once made cannot leak.
+    if (values.size() == values.capacity()) values.reserve(values.empty() ? 64 : 2 * values.size());
     values.push_back(new data_set(kind));
     return values.size() - 1;
 }
