@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/dataset.h"
+#include "formats/dataset_pool.h"
 #include "formats/dataset_reader.h"
 #include "formats/dataset_writer.h"
 #include "formats/parse_context.h"
@@ -141,6 +142,8 @@ TEST(ConformanceTestReader, QuotedStrings) {
         {"\"a\nb\"", true, S("a\nb")},
         {"\"\xC3\xA9 @;=,(){}[]\"", true, S("\xC3\xA9 @;=,(){}[]")},
         {"\"abc", false, kFail},
+        {"\"a\0b\""s, true, S("a\0b"s)},
+        {"(a, b)\0junk"s, false, kFail},
         {"\"a\\\"", false, kFail},
     });
 }
@@ -226,6 +229,35 @@ TEST(ConformanceTestReader, ByteOrderMark) {
     });
 }
 
+TEST(ConformanceTestReader, PoolActions) {
+    tmg::MutexLock lock(&cgp::dataSetPoolMutex());
+    cgp::clearDataSetPool();
+    std::size_t key = cgp::newStringValue("k\\\"y");
+    EXPECT_TRUE(cgp::dataSetPoolValue(key)->equals(S("k\"y")));
+    std::size_t text = cgp::newStringValue("a\\tb");
+    EXPECT_EQ(text, cgp::appendQuotedText(text, "\\e!"));
+    EXPECT_TRUE(cgp::dataSetPoolValue(text)->equals(S("a\tb\n!")));
+    std::size_t array = cgp::newArrayWithItem(text);
+    EXPECT_EQ(array, cgp::appendArrayItem(array, key));
+    EXPECT_TRUE(cgp::dataSetPoolValue(array)->equals(A({S("a\tb\n!"), S("k\"y")})));
+    EXPECT_EQ(cgp::dataSetPoolValue(text).get(), cgp::dataSetPoolValue(array)->array[0].get());
+    std::size_t dict = cgp::newDictionaryWithItem(key, text);
+    std::size_t other = cgp::newStringValue("2");
+    EXPECT_EQ(dict, cgp::insertDictionaryItem(dict, key, other));
+    EXPECT_TRUE(cgp::dataSetPoolValue(dict)->equals(D({{"k\"y", S("2")}})));
+    EXPECT_TRUE(cgp::dataSetPoolValue(cgp::newArray())->equals(A({})));
+    EXPECT_TRUE(cgp::dataSetPoolValue(cgp::newDictionary())->equals(D({})));
+    EXPECT_TRUE(cgp::dataSetPoolValue(cgp::decodeDataBlock("SGVs\nbG8="))->equals(B("Hello")));
+    DataSet kept = cgp::dataSetPoolValue(array);
+    cgp::clearDataSetPool();
+    EXPECT_TRUE(cgp::dataSetPoolValue(0).isNull());
+    EXPECT_TRUE(kept->equals(A({S("a\tb\n!"), S("k\"y")})));
+
+    // A parse leaves the pool empty.
+    EXPECT_TRUE(cgp::parseDataSetText("(a, b)")->equals(A({S("a"), S("b")})));
+    EXPECT_TRUE(cgp::dataSetPoolValue(0).isNull());
+}
+
 TEST(ConformanceTestReader, ResultLink) {
     DataSet link = S("fallback");
     EXPECT_EQ(link.get(), cgp::parseDataSet("{a=b;}", link)->link().get());
@@ -273,13 +305,13 @@ TEST(ConformanceTestReader, TraceSwitch) {
     CaptureFd1 capture;
     cgp::dataSetReaderTrace = true;
     cgp::loadDataSetFile(missing);
-    cgp::loadDataSetFile(present);
     cgp::parseDataSetText("(");
+    cgp::loadDataSetFile(present);
     cgp::dataSetReaderTrace = false;
     cgp::loadDataSetFile(missing);
     EXPECT_EQ("* Dataset: Loading from file " + missing + "\n" + "* Dataset: File " + missing +
-                  " not found or can't be read\n" + "* Dataset: Loading from file " + present + "\n" +
-                  "* Dataset: string can't be parsed\n",
+                  " not found or can't be read\n" + "* Dataset: string can't be parsed\n" +
+                  "* Dataset: Loading from file " + present + "\n",
               capture.text());
 }
 
@@ -306,6 +338,8 @@ TEST(ConformanceTestReader, ErrorLines) {
         {"router-cr", 1, "x = y\r<a\r", " file: syntax error : near \"\\r\" (2:0)\n"},
         {"router-word", 1, "a = b c", " file: syntax error : near \"c\" (0:7)\n"},
         {"page", 0, "ab\n%%a b%%", " file: syntax error : near \"b\" (1:5)\n"},
+        {"page-percent-at-line-end", 0, "50%\n%%a b%%", " file: syntax error : near \"b\" (1:5)\n"},
+        {"page-opener-at-line-end", 0, "a<!--\nb<\n%%a b%%", " file: syntax error : near \"b\" (2:5)\n"},
         {"page-body-crlf", 0, "%%a\r\nb%%", " file: syntax error : near \"b\" (2:1)\n"},
         {"quoted-lexeme", 2, "(a \"b\")", " file: syntax error : near \"\"b\"\" (0:6)\n"},
         {"number-lexeme", 2, "(a #1)", " file: syntax error : near \"#1\" (0:5)\n"},
@@ -348,17 +382,17 @@ TEST(ConformanceTestReader, UnknownModes) {
 }
 
 TEST(ConformanceTestReader, NestingLimit) {
-    std::string shallow = std::string(1000, '(') + "a" + std::string(1000, ')');
+    std::string shallow = std::string(1800, '(') + "a" + std::string(1800, ')');
     DataSet got = cgp::parseDataSetText(shallow);
     ASSERT_EQ(DataSetKind::Array, got.kind());
     EXPECT_EQ(shallow, DataSet::toString(got, false));
 
-    std::string deep = std::string(3000, '(') + "a" + std::string(3000, ')');
+    std::string deep = std::string(2500, '(') + "a" + std::string(2500, ')');
     EXPECT_FALSE(cgp::cgparserParseString(deep, cgp::DataSetMode));
     EXPECT_TRUE(cgp::parseDataSetText(deep)->isEmpty());
     std::string deepDicts;
-    for (int i = 0; i < 3000; ++i) deepDicts += "{a=";
-    deepDicts += "x" + std::string(3000, '}');
+    for (int i = 0; i < 2500; ++i) deepDicts += "{a=";
+    deepDicts += "x" + std::string(2500, '}');
     EXPECT_FALSE(cgp::cgparserParseString(deepDicts, cgp::DataSetMode));
 
     std::string path = processTempFolder().write("conformance-deep.data", deep);
@@ -501,6 +535,8 @@ TEST(ConformanceTestWriter, Files) {
     mkdir(folder.c_str(), 0700);
     EXPECT_FALSE(cgp::writeDataSetFile(value, folder));
     // A write that fails after the open is reported too.
+    EXPECT_TRUE(cgp::writeDataSetFile(DataSet(), path));
+    EXPECT_EQ("", readWhole(path));
     if (access("/dev/full", W_OK) == 0) {
         EXPECT_FALSE(cgp::writeDataSetFile(value, "/dev/full"));
     }

@@ -386,6 +386,8 @@ TEST(ConformanceTestValues, GetByPath) {
         {"sub.empty.x", E()},
         {"sub.nothing.x", E()},
         {"", S("blank key")},
+        {"list.", A({S("zero"), S("one")})},
+        {"a.", S("text")},
     };
     for (const Case& c : cases) {
         DataSet got = root.get(c.path);
@@ -395,7 +397,7 @@ TEST(ConformanceTestValues, GetByPath) {
     EXPECT_EQ(4u, root->dictionary.size());  // lookups add nothing
     EXPECT_EQ(root->dictionary.find("list")->get(), root.get("list").get());
 
-    for (const char* path : {"a.b", "list.0.x", "sub.b.c.d"}) {
+    for (const char* path : {"a.b", "list.0.x", "sub.b.c.d", ".x"}) {
         try {
             root.get(path);
             ADD_FAILURE() << path << " did not throw";
