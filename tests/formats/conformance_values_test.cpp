@@ -387,6 +387,11 @@ TEST(ConformanceTestValues, GetByPath) {
         {"sub.nothing.x", E()},
         {"", S("blank key")},
         {"list.", A({S("zero"), S("one")})},
+        {"list.+1", S("one")},
+        {"list.4294967296", E()},
+        {"list.-4294967296", E()},
+        {"list.18446744073709551616", E()},
+        {"list.-18446744073709551615", E()},
         {"a.", S("text")},
     };
     for (const Case& c : cases) {
@@ -447,9 +452,10 @@ TEST(ConformanceTestValues, FindCreatesAtTheFirstComponentOnly) {
     EXPECT_EQ(array->array[2].get(), appended.get());
     EXPECT_EQ(array->array[0].get(), array.find("0", DataSetKind::String, true).get());
 
-    DataSet refused = array.find("10", DataSetKind::String, true);
-    EXPECT_TRUE(refused->isEmpty());
-    EXPECT_EQ(3u, array->array.size());
+    for (const char* far : {"10", "4294967296", "18446744073709551616", "-1"}) {
+        EXPECT_TRUE(array.find(far, DataSetKind::String, true)->isEmpty()) << far;
+        EXPECT_EQ(3u, array->array.size()) << far;
+    }
 
     DataSet empty(DataSetKind::Array);
     EXPECT_TRUE(empty.find("0.x", DataSetKind::String, true)->isEmpty());
