@@ -427,8 +427,8 @@ TEST_P(ConformanceTestScan, Transcript) {
     folder.write("msg", c.message);
     Transcript run = filter_test::runFilter(folder, inFolder("1 FILE {dir}msg\n", folder), c.arguments);
     std::vector<std::string> lines = c.matches;
-    bool signed_ = c.arguments.empty() || c.arguments[0] != "-nosig";
-    if (signed_) lines.push_back(signature);
+    bool withSignature = c.arguments.empty() || c.arguments[0] != "-nosig";
+    if (withSignature) lines.push_back(signature);
     std::string answer = lines.empty() ? accepted("1") : added("1", lines);
     expectRun(run, banner + c.readerMessages + ready + answer, "", 0);
 }
@@ -509,8 +509,9 @@ TEST(ConformanceTestScanLibraryError, LoggedAndNotMatched) {
 
 struct ReloadStep {
     std::function<void(const FilterFolder&)> change;  // done before the request
-    std::string out;                                   // for the request "n FILE {dir}msg"
+    std::string out;                                   // for the request "n FILE {dir}<file>"
     std::string err = "";                              // standard error written meanwhile
+    std::string file = "msg";                          // the file the request names
 };
 
 struct ReloadCase {
@@ -550,6 +551,9 @@ const std::vector<ReloadCase> reloadCases = {
      {{keep, withFirst(1)},
       {rewrite("HEADERS\n  Second /head/\n", firstTime + 100), reloaded + withName(2, "Second")},
       {keep, withName(3, "Second")}}},
+    {"only a scan re-reads the rules",
+     {{rewrite("HEADERS\n  Second /head/\n", firstTime + 100), notFound("1", "{dir}nope"), "", "nope"},
+      {keep, reloaded + withName(2, "Second")}}},
     {"an older time counts as a change",
      {{rewrite("HEADERS\n  Second /head/\n", firstTime - 100), reloaded + withName(1, "Second")}}},
     {"reader messages come before the notice",
@@ -584,7 +588,7 @@ TEST_P(ConformanceTestReload, Transcript) {
     std::string err;
     for (const ReloadStep& step : GetParam().steps) {
         step.change(folder);
-        process.send(std::to_string(++number) + inFolder(" FILE {dir}msg\n", folder));
+        process.send(std::to_string(++number) + inFolder(" FILE {dir}", folder) + step.file + "\n");
         std::string expected = inFolder(step.out, folder);
         int lines = static_cast<int>(std::count(expected.begin(), expected.end(), '\n'));
         EXPECT_EQ(process.readLines(lines), expected) << "request " << number;
