@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/dataset.h"
+#include "formats/dataset_reader.h"
 #include "formats/parser.h"
 #include "formats/router_row_sink.h"
 #include "formats/wssp_builders.h"
@@ -464,6 +465,32 @@ TEST(ConformanceTestPage, NestingLimit) {
     auto [ok, text] = conformance::parseFileOutput(path, cgp::PageMode);
     EXPECT_FALSE(ok);
     EXPECT_EQ(0u, text.find("* while parsing \"" + path + "\" file: memory exhausted : near \"")) << text;
+}
+
+TEST(ConformanceTestPage, EveryPrefixOfAPageIsSafe) {
+    // Every cut of a page that uses each construct, in each language: the parse ends with
+    // an answer, and a failed page leaves no nodes behind.
+    const std::string page =
+        "\xEF\xBB\xBF" "a%b<c<!--%%IF EXISTS(a.b)&c|NOT(d)-->%%HTML:x%%<!--%%ELIF \"s\"-->"
+        "%%DATETIME(f):x[]%%<!--%%ELSE--><!--%%ENDIF--><!--%%FOREACH e IN l-->%%e[]%%"
+        "<!--%%EMPTYFOR e-->-<!--%%ENDFOR e--><!--%%NUMERICMENU v DEFAULT d IN (1,2) DISPLAY t-->"
+        "<!--%%INCLUDE \"f\" (a, \"b\")-->%%HTMLSUBST(a,b):c%%%%INCLUDEARG(2)%%\n";
+    const std::string data = "\xEF\xBB\xBF{a=(1,\"x\\e\" \"y\");b=[SGVsbG8=];t=#T1;i=#I[1.2.3.4]:5;c=#(x);d=#-5;e=#NULL#;}";
+    const std::string router = "\xEF\xBB\xBFMail: <a@b> = \"x y\"@z ; r\r\nc = \n*\\*d =e\n";
+    std::size_t before = cgp::wsspLiveNodeCount();
+    for (const std::string* text : {&page, &data, &router}) {
+        for (std::size_t cut = 0; cut <= text->size(); ++cut) {
+            std::string prefix = text->substr(0, cut);
+            for (int mode : {0, 1, 2}) cgp::cgparserTokenize(prefix, mode);
+            cgp::cgparserParseString(prefix, cgp::RouterMode);
+            conformance::parsePage(prefix);  // a parsed page is freed with its root
+            cgp::parseDataSetText(prefix);
+        }
+    }
+    EXPECT_EQ(before, cgp::wsspLiveNodeCount());
+    EXPECT_NE(nullptr, conformance::parsePage(page));
+    EXPECT_FALSE(cgp::parseDataSetText(data)->isEmpty());
+    EXPECT_TRUE(cgp::cgparserParseString(router, cgp::RouterMode));
 }
 
 // ---------------------------------------------------------------------------------------

@@ -301,17 +301,21 @@ TEST(ConformanceTestReader, TraceSwitch) {
     const TempFolder& tmp = processTempFolder();
     std::string missing = tmp / "conformance-trace-missing.data";
     std::string present = tmp.write("conformance-trace.data", "x");
+    std::string folder = tmp / "conformance-trace-folder";
+    mkdir(folder.c_str(), 0700);
     EXPECT_FALSE(cgp::dataSetReaderTrace.load());
     CaptureFd1 capture;
     cgp::dataSetReaderTrace = true;
     cgp::loadDataSetFile(missing);
     cgp::parseDataSetText("(");
+    cgp::loadDataSetFile(folder);
     cgp::loadDataSetFile(present);
     cgp::dataSetReaderTrace = false;
     cgp::loadDataSetFile(missing);
     EXPECT_EQ("* Dataset: Loading from file " + missing + "\n" + "* Dataset: File " + missing +
                   " not found or can't be read\n" + "* Dataset: string can't be parsed\n" +
-                  "* Dataset: Loading from file " + present + "\n",
+                  "* Dataset: Loading from file " + folder + "\n" + "* Dataset: File " + folder +
+                  " not found or can't be read\n" + "* Dataset: Loading from file " + present + "\n",
               capture.text());
 }
 

@@ -96,6 +96,12 @@ TEST(ConformanceTestValues, HandleRings) {
         c = DataSet("z"s);
         EXPECT_TRUE(c.isUnique());
     }
+    // The old node may own the source.
+    DataSet parent = A({A({S("child")})});
+    parent = parent->array[0];
+    EXPECT_TRUE(parent->equals(A({S("child")})));
+    EXPECT_TRUE(parent.isUnique());
+
     b = DataSet();
     EXPECT_TRUE(b.isNull());
     EXPECT_TRUE(a.isUnique());
