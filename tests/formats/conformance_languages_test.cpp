@@ -414,6 +414,8 @@ TEST(ConformanceTestPage, Includes) {
         {"<!--%%INCLUDE \"f\" (\"a\", \"b\")-->", "Seq(Include \"f\"(Text \"a\", Text \"b\"))"},
         {"<!--%%INCLUDE \"a-->b\"-->", "Seq(Include \"a-->b\")"},
         {"<!--%%INCLUDE f-->", "failed"},
+        {"<!--%%INCLUDE\"f\"-->", "failed"},
+        {"<!--%%INCLUDE  \"f\"-->", "Seq(Include \"f\")"},
         {"<!--%%INCLUDE \"f\" ()-->", "failed"},
     });
 }

@@ -98,6 +98,8 @@ TEST(ConformanceTestReader, WordsAndSpecialWords) {
         {"#I[1.2.3.4]", true, S("#I[1.2.3.4]")},
         {"#I[1.2.3.4]:25", true, S("#I[1.2.3.4]:25")},
         {"#I[d.d]:d", true, S("#I[d.d]:d")},
+        {"#I[::1]", true, S("#I[::1]")},
+        {"#I[a]", false, kFail},
         {"#I[10.0.0.1]:x", false, kFail},
         {"(#I[127.0.0.1]:8010,x)", true, A({S("#I[127.0.0.1]:8010"), S("x")})},
     });
@@ -114,6 +116,8 @@ TEST(ConformanceTestReader, DateWordEnds) {
         {"#T2000\r\n", true, S("#T2000")},
         {"{d=#T2000 e=f}", true, D({{"d", S("#T2000")}, {"e", S("f")}})},
         {"{d=#T1=2;}", true, D({{"d", S("#T1=2")}})},
+        {"{#T1 = x;}", true, D({{"#T1", S("x")}})},
+        {"(#T)", true, A({S("#T")})},
         {"(#T1\"x\")", false, kFail},
     });
 }

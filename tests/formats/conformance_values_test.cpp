@@ -229,7 +229,19 @@ TEST(ConformanceTestValues, Equality) {
         {"dictionaries with different keys", D({{"a", S("1")}}), D({{"b", S("1")}}), false},
         {"dictionary with a key more", D({{"a", S("1")}}), D({{"a", S("1")}, {"b", S("1")}}), false},
         {"dictionary values of different kinds", D({{"a", S("1")}}), D({{"a", B("1")}}), false},
+        {"dictionaries with one chain in two orders", D({{"a", S("1")}, {"2(", S("2")}}),
+         D({{"2(", S("2")}, {"a", S("1")}}), true},
     };
+    // Tables of different sizes holding the same entries.
+    DataSet grown(DataSetKind::Dictionary);
+    for (int i = 0; i < 300; ++i) grown->dictionary.set("k" + std::to_string(i), S("v"));
+    for (int i = 10; i < 300; ++i) grown->dictionary.erase("k" + std::to_string(i));
+    DataSet small(DataSetKind::Dictionary);
+    for (int i = 9; i >= 0; --i) small->dictionary.set("k" + std::to_string(i), S("v"));
+    ASSERT_NE(grown->dictionary.bucketCount(), small->dictionary.bucketCount());
+    cases.push_back({"dictionaries of different table sizes", grown, small.clone(), true});
+    small->dictionary.set("k9", S("w"));
+    cases.push_back({"grown dictionary with one value different", grown, small, false});
     for (const Case& c : cases) {
         const cgp::data_set& empty = *DataSet::sharedEmpty();
         const cgp::data_set& left = c.left.get() ? *c.left : empty;
