@@ -30,15 +30,17 @@ Token Scanner::scanPageText() {
                 const PageWord* opener = longestPageWord(rest, kOutputOpeners, kOutputOpenerCount);
                 return opener ? take(opener->code, opener->text.size()) : take(TokOutputOpen, 2);
             }
-            // A "%" and the byte after it are text; so is a "%" that ends the page.
-            return take(TokPageText, n >= 2 ? 2 : 1);
+            // A "%" and the byte after it are text; so is a "%" that ends the page or a
+            // line, whose line feed stays a token of its own and counts its line.
+            return take(TokPageText, n >= 2 && p[1] != '\n' ? 2 : 1);
         }
         case '<': {
             std::size_t k = 0;
             while (k < kDirectivePrefix.size() && k < n && p[k] == kDirectivePrefix[k]) ++k;
             // "<", "<!", "<!-", "<!--", "<!--%" and the byte that continues no opener are
-            // text; at the end of the page, so is an unfinished opener on its own.
-            if (k < kDirectivePrefix.size()) return take(TokPageText, k < n ? k + 1 : k);
+            // text; at the end of the page or of a line, so is an unfinished opener on its
+            // own (the line feed counts its line).
+            if (k < kDirectivePrefix.size()) return take(TokPageText, k < n && p[k] != '\n' ? k + 1 : k);
             if (const PageWord* opener = longestPageWord(rest, kDirectiveOpeners, kDirectiveOpenerCount)) {
                 state_ = opener->code == TokInclude ? IncludeBody : DirectiveBody;
                 return take(opener->code, opener->text.size());
