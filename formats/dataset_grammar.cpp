@@ -36,12 +36,13 @@ bool DataSetParser::list(std::size_t& out) {
     std::size_t item;
     if (!value(item)) return false;
     optionalSemicolon();
-    out = newArrayWithItem(item);
+    out = newArray();
+    moveArrayItem(out, item);
     while (ctx.code() == TokComma) {
         ctx.advance();
         if (!value(item)) return false;
         optionalSemicolon();
-        appendArrayItem(out, item);
+        moveArrayItem(out, item);
     }
     return true;
 }
@@ -96,7 +97,7 @@ bool DataSetParser::value(std::size_t& out) {
                     std::size_t item;
                     if (!value(item)) return false;
                     optionalSemicolon();
-                    appendArrayItem(out, item);
+                    moveArrayItem(out, item);
                     if (ctx.code() != TokComma) break;
                     ctx.advance();
                 }
@@ -113,7 +114,7 @@ bool DataSetParser::value(std::size_t& out) {
                 std::size_t item;
                 if (!key(name) || !ctx.expect(TokEquals) || !value(item)) return false;
                 optionalSemicolon();
-                insertDictionaryItem(out, name, item);
+                moveDictionaryItem(out, name, item);
             }
             ctx.advance();
             return true;

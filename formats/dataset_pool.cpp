@@ -1,5 +1,7 @@
 #include "formats/dataset_pool.h"
 
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -10,11 +12,43 @@ namespace cgp {
 
 namespace {
 
-// The values not yet put anywhere are owned here, by plain pointer: they have no handle
-// yet, so moving one into its container takes no ring mutex.
+// One position. A value that the pool has not shared is kept by plain pointer: no handle
+// of it exists, so moving it into its container takes no ring mutex. It gets its handle,
+// in place, the first time it is shared.
+struct Slot {
+    data_set* node = nullptr;  // while not shared; null when empty or shared
+    bool shared = false;       // the handle below is constructed
+    alignas(DataSet) unsigned char storage[sizeof(DataSet)];
+
+    DataSet& handle() { return *std::launder(reinterpret_cast<DataSet*>(storage)); }
+    DataSet& share() {
+        if (!shared) {
+            new (storage) DataSet(node);  // a ring of one
+            node = nullptr;
+            shared = true;
+        }
+        return handle();
+    }
+    void release() {
+        if (shared) {
+            handle().~DataSet();
+            shared = false;
+        } else {
+            delete node;
+            node = nullptr;
+        }
+    }
+};
+
+// Positions live in chunks that never move, so no handle is ever moved by growth.
+constexpr std::size_t kChunk = 1024;
+
 struct Pool {
-    std::vector<data_set*> values;
+    std::vector<std::unique_ptr<Slot[]>> chunks;
+    std::size_t count = 0;
     std::size_t result = static_cast<std::size_t>(-1);
+
+    Slot& operator[](std::size_t index) { return chunks[index / kChunk][index % kChunk]; }
 };
 
 // Never destroyed, like the other process-wide locks.
@@ -24,14 +58,30 @@ Pool& pool() {
 }
 
 std::size_t add(DataSetKind kind) {
-    std::vector<data_set*>& values = pool().values;
+    Pool& p = pool();
     // Room first, so that a node once made cannot leak.
-    if (values.size() == values.capacity()) values.reserve(values.empty() ? 64 : 2 * values.size());
-    values.push_back(new data_set(kind));
-    return values.size() - 1;
+    if (p.count == p.chunks.size() * kChunk) p.chunks.push_back(std::make_unique<Slot[]>(kChunk));
+    p[p.count].node = new data_set(kind);
+    return p.count++;
 }
 
-data_set& at(std::size_t index) { return *pool().values[index]; }
+// The node at a position, shared or not.
+data_set& at(std::size_t index) {
+    Slot& slot = pool()[index];
+    return slot.shared ? *slot.handle().get() : *slot.node;
+}
+
+// A handle of its own for the value at index, which leaves the pool: without the ring
+// mutex when the pool never shared it.
+DataSet take(std::size_t index) {
+    Slot& slot = pool()[index];
+    if (!slot.shared) {
+        DataSet taken(slot.node);
+        slot.node = nullptr;
+        return taken;
+    }
+    return std::move(slot.handle());
+}
 
 // Most texts hold no escape; they skip the unescaping copy.
 std::string unescaped(std::string_view text) {
@@ -52,19 +102,17 @@ tmg::MutexInterface& dataSetPoolMutex() {
 }
 
 void clearDataSetPool() {
-    std::vector<data_set*>& values = pool().values;
-    for (data_set* value : values) delete value;
-    values.clear();
-    pool().result = static_cast<std::size_t>(-1);
+    Pool& p = pool();
+    for (std::size_t i = 0; i < p.count; ++i) p[i].release();
+    p.count = 0;
+    p.result = static_cast<std::size_t>(-1);
 }
 
-DataSet takeDataSetPoolValue(std::size_t index) {
-    std::vector<data_set*>& values = pool().values;
-    if (index >= values.size()) return DataSet();
-    DataSet taken(values[index]);
-    values[index] = nullptr;
-    return taken;
+DataSet dataSetPoolValue(std::size_t index) {
+    return index < pool().count ? pool()[index].share() : DataSet();
 }
+
+DataSet takeDataSetPoolValue(std::size_t index) { return index < pool().count ? take(index) : DataSet(); }
 
 void setDataSetPoolResult(std::size_t index) { pool().result = index; }
 
@@ -82,34 +130,23 @@ std::size_t appendQuotedText(std::size_t index, std::string_view text) {
     return index;
 }
 
-void appendKeyText(std::string& key, std::string_view text) {
-    if (key.empty())
-        key = unescaped(text);
-    else
-        key += unescaped(text);
-}
-
 std::size_t newArray() { return add(DataSetKind::Array); }
 
 std::size_t newArrayWithItem(std::size_t item) { return appendArrayItem(newArray(), item); }
 
 std::size_t appendArrayItem(std::size_t array, std::size_t item) {
-    data_set*& moving = pool().values[item];
-    at(array).array.emplace_back(moving);  // a handle of its own: a ring of one
-    moving = nullptr;
+    at(array).array.push_back(pool()[item].share());
     return array;
 }
 
 std::size_t newDictionary() { return add(DataSetKind::Dictionary); }
 
-std::size_t insertDictionaryItem(std::size_t dictionary, const std::string& key, std::size_t value) {
-    data_set*& moving = pool().values[value];
-    DataSetDictionary& entries = at(dictionary).dictionary;
-    if (DataSet* existing = entries.find(key))
-        *existing = DataSet(moving);
-    else
-        entries.emplaceNew(key, moving);
-    moving = nullptr;
+std::size_t newDictionaryWithItem(std::size_t key, std::size_t value) {
+    return insertDictionaryItem(newDictionary(), key, value);
+}
+
+std::size_t insertDictionaryItem(std::size_t dictionary, std::size_t key, std::size_t value) {
+    at(dictionary).dictionary.set(at(key).stringValue, pool()[value].share());
     return dictionary;
 }
 
@@ -124,6 +161,43 @@ std::size_t decodeDataBlock(std::string_view text) {
     std::size_t index = add(DataSetKind::Data);
     at(index).stringValue = std::move(bytes);
     return index;
+}
+
+void appendKeyText(std::string& key, std::string_view text) {
+    if (key.empty())
+        key = unescaped(text);
+    else
+        key += unescaped(text);
+}
+
+std::size_t moveArrayItem(std::size_t array, std::size_t item) {
+    DataSetArray& elements = at(array).array;
+    Slot& slot = pool()[item];
+    if (slot.shared) {
+        elements.push_back(std::move(slot.handle()));
+        return array;
+    }
+    // Room first, so that the node cannot leak.
+    if (elements.size() == elements.capacity()) elements.reserve(elements.empty() ? 4 : 2 * elements.size());
+    elements.emplace_back(slot.node);  // the element's handle is made from the node
+    slot.node = nullptr;
+    return array;
+}
+
+std::size_t moveDictionaryItem(std::size_t dictionary, const std::string& key, std::size_t value) {
+    DataSetDictionary& entries = at(dictionary).dictionary;
+    if (DataSet* existing = entries.find(key)) {
+        *existing = take(value);
+        return dictionary;
+    }
+    Slot& slot = pool()[value];
+    if (!slot.shared) {
+        entries.emplaceNew(key, slot.node);  // the entry's handle is made from the node
+        slot.node = nullptr;
+    } else {
+        entries.emplaceNew(key, std::move(slot.handle()));
+    }
+    return dictionary;
 }
 
 }  // namespace cgp

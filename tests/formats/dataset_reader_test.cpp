@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "formats/dataset_pool.h"
 #include "formats/dataset_reader.h"
 #include "formats/dataset_writer.h"
 #include "formats/parser.h"
@@ -122,6 +123,33 @@ TEST(DataSetReaderTest, ParseStringLeavesTheValueInThePool) {
     EXPECT_TRUE(cgparserParseString("{a=b}", DataSetMode));
     EXPECT_FALSE(cgparserParseString("{a=b", DataSetMode));
     EXPECT_TRUE(cgparserParseString("", DataSetMode));
+}
+
+// A moved value leaves its position empty; one the pool has shared moves with its ring.
+TEST(DataSetReaderTest, PoolMovesLeaveTheirPositionsEmpty) {
+    tmg::MutexLock lock(&dataSetPoolMutex());
+    clearDataSetPool();
+    std::size_t list = newArray();
+    std::size_t plain = newStringValue("a");
+    std::size_t seen = newStringValue("b");
+    DataSet outside = dataSetPoolValue(seen);
+    EXPECT_EQ(moveArrayItem(list, plain), list);
+    EXPECT_EQ(moveArrayItem(list, seen), list);
+    EXPECT_TRUE(dataSetPoolValue(plain).isNull());
+    EXPECT_TRUE(dataSetPoolValue(seen).isNull());
+    std::size_t dict = newDictionary();
+    std::string key;
+    appendKeyText(key, "k\\");
+    appendKeyText(key, "y");
+    EXPECT_EQ(moveDictionaryItem(dict, key, list), dict);
+    EXPECT_EQ(moveDictionaryItem(dict, "z", newStringValue("1")), dict);
+    EXPECT_EQ(moveDictionaryItem(dict, "z", newStringValue("2")), dict);
+    DataSet result = takeDataSetPoolValue(dict);
+    EXPECT_TRUE(takeDataSetPoolValue(dict).isNull());
+    clearDataSetPool();
+    EXPECT_EQ(DataSet::toString(result, false), "{\"k\\\\y\" = (a,b);z = 2;}");
+    EXPECT_EQ(result.get("k\\y.1").get(), outside.get());
+    EXPECT_FALSE(outside.isUnique());
 }
 
 std::string writeFile(const std::string& name, const std::string& content) {
