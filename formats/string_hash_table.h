@@ -229,11 +229,24 @@ private:
     // What the iterator walks: the compact entries, or the buckets.
     std::size_t slotCount() const noexcept { return compact() ? entryCount : logicalBuckets; }
 
+    // The first compact position whose bucket is not below the given one: the ids rise.
+    std::size_t compactFirstAtOrAfter(std::size_t bucket) const noexcept {
+        const std::uint32_t* ids = compactIds();
+        std::size_t low = 0, high = entryCount;
+        while (low < high) {
+            std::size_t middle = (low + high) / 2;
+            if (ids[middle] < bucket)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        return low;
+    }
+
     // The compact position of the key, or kMissing.
     std::size_t compactFind(std::string_view key, std::size_t bucket) const noexcept {
         const std::uint32_t* ids = compactIds();
-        std::size_t i = 0;
-        while (i < entryCount && ids[i] < bucket) ++i;
+        std::size_t i = compactFirstAtOrAfter(bucket);
         for (; i < entryCount && ids[i] == bucket; ++i)
             if (slots[i]->key == key) return i;
         return kMissing;
@@ -261,8 +274,7 @@ private:
             Entry* made = new Entry{key, Value(std::forward<Args>(args)...), nullptr};
             // The head of its bucket: before the first entry of this bucket or a later one.
             std::uint32_t* ids = compactIds();
-            std::size_t at = 0;
-            while (at < entryCount && ids[at] < bucket) ++at;
+            std::size_t at = compactFirstAtOrAfter(bucket);
             for (std::size_t i = entryCount; i > at; --i) {
                 slots[i] = slots[i - 1];
                 ids[i] = ids[i - 1];
