@@ -117,19 +117,12 @@ std::size_t hashWordLength(const unsigned char* p, std::size_t n, bool* bare) {
 
 Token Scanner::scanDataSet() {
     for (;;) {
+        skipWhiteSpace();
         if (atEnd()) return Token();
         const unsigned char* p = reinterpret_cast<const unsigned char*>(pos_);
         std::size_t n = left();
         unsigned char c = p[0];
         switch (c) {
-            case ' ':
-            case '\t':
-                skipBlanks();
-                continue;
-            case '\n':
-            case '\r':
-                lineEnd();
-                continue;
             case '(': return take(TokOpenParen, 1);
             case ')': return take(TokCloseParen, 1);
             case '{': return take(TokOpenBrace, 1);

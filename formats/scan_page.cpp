@@ -57,19 +57,12 @@ Token Scanner::scanPageText() {
 
 Token Scanner::scanBody() {
     for (;;) {
+        skipWhiteSpace();
         if (atEnd()) return Token();
         const unsigned char* p = reinterpret_cast<const unsigned char*>(pos_);
         std::size_t n = left();
         unsigned char c = p[0];
         switch (c) {
-            case ' ':
-            case '\t':
-                skipBlanks();
-                continue;
-            case '\n':
-            case '\r':
-                lineEnd();
-                continue;
             case '-':
                 if (state_ != OutputBody && n >= 3 && p[1] == '-' && p[2] == '>') {
                     state_ = PageText;

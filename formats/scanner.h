@@ -71,6 +71,17 @@ private:
         while (i < left() && (pos_[i] == ' ' || pos_[i] == '\t')) ++i;
         skip(i);
     }
+    // Passes over blanks, tabs and line ends, counting the lines.
+    void skipWhiteSpace() {
+        while (!atEnd()) {
+            if (*pos_ == ' ' || *pos_ == '\t')
+                skipBlanks();
+            else if (*pos_ == '\n' || *pos_ == '\r')
+                lineEnd();
+            else
+                return;
+        }
+    }
     // The line feed or carriage return at the position as a one-byte token of the code;
     // counts the line.
     Token takeLineEnd(int code) {
