@@ -101,6 +101,25 @@ protected:
         other.prev = other.next = nullptr;
     }
 
+    // Leaves the old ring and links anew through join, both while a Guard is held (a guard
+    // type that locks, or one that does nothing); the old object, if this handle was its
+    // last owner, is freed only after the guard is gone. Freeing last lets the old object
+    // own what join links to (`p = p->child`).
+    template <class Guard, class Join>
+    void relink(Join join) noexcept {
+        Deleter oldDeleter = deleter;
+        T* last;
+        {
+            [[maybe_unused]] Guard guard;
+            last = leaveLinks();
+            join();
+        }
+        if (last != nullptr) destroy(last, oldDeleter);
+    }
+
+    // The guard of handles that take no lock.
+    struct NoGuard {};
+
     T* object;
     Deleter deleter;
     mutable const Handle* prev;

@@ -31,19 +31,11 @@ public:
     // Shares the source's object and then lets go of the old one, so the old object may own
     // the source: after `p = p->child` the child is already held when the parent goes.
     ptr& operator=(const ptr& other) noexcept {
-        if (this == &other) return *this;
-        Deleter oldDeleter = this->deleter;
-        T* last = this->leaveLinks();
-        this->joinAfter(other);
-        if (last != nullptr) Links::destroy(last, oldDeleter);
+        if (this != &other) this->template relink<typename Links::NoGuard>([&] { this->joinAfter(other); });
         return *this;
     }
     ptr& operator=(ptr&& other) noexcept {
-        if (this == &other) return *this;
-        Deleter oldDeleter = this->deleter;
-        T* last = this->leaveLinks();
-        this->takePlaceOf(other);
-        if (last != nullptr) Links::destroy(last, oldDeleter);
+        if (this != &other) this->template relink<typename Links::NoGuard>([&] { this->takePlaceOf(other); });
         return *this;
     }
 

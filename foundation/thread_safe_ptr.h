@@ -51,13 +51,13 @@ public:
     thread_safe_ptr& operator=(const thread_safe_ptr& other) noexcept {
         if (this == &other) return *this;
         inherited = other.inherited;
-        relink([&] { this->joinAfter(other); });
+        this->template relink<RingGuard>([&] { this->joinAfter(other); });
         return *this;
     }
     thread_safe_ptr& operator=(thread_safe_ptr&& other) noexcept {
         if (this == &other) return *this;
         inherited = other.inherited;
-        relink([&] {
+        this->template relink<RingGuard>([&] {
             this->takePlaceOf(other);
             other.inherited = false;
         });
@@ -103,19 +103,10 @@ public:
     static MutexInterface& sharedMutex() { return threadSafePtrMutex(); }
 
 private:
-    // Leaves the old ring and links anew through join, both under the mutex; the old object,
-    // if this was its last owner, is freed only afterwards, outside the mutex.
-    template <class Join>
-    void relink(Join join) noexcept {
-        Deleter oldDeleter = this->deleter;
-        T* last;
-        {
-            MutexLock lock(&sharedMutex());
-            last = this->leaveLinks();
-            join();
-        }
-        if (last != nullptr) Links::destroy(last, oldDeleter);
-    }
+    // Holds the ring mutex for the life of the guard.
+    struct RingGuard {
+        MutexLock lock{&sharedMutex()};
+    };
 
     void release() noexcept {
         if (this->object == nullptr) return;  // a handle without an object is in no ring
