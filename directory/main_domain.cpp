@@ -26,7 +26,7 @@ const std::string& mainDomainName() {
 }
 
 tmg::MutexInterface& accountCacheMutex() {
-    static tmg::MutexInterface* mutex = new tmg::MutexInterface;
+    static tmg::MutexInterface* mutex = new tmg::MutexInterface(tmg::LockRank::DirectoryCache);
     return *mutex;
 }
 
