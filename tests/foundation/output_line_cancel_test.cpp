@@ -2,6 +2,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <string>
 
 #include "foundation/output_line.h"
@@ -12,9 +13,16 @@ namespace {
 
 const std::size_t kLineLength = 256 * 1024;  // far more than a pipe holds
 
+std::atomic<bool> lineWritten{false};
+
+// After the line it waits without a cancellation point, so the pending cancellation never
+// acts: the child then ends with _exit while this thread still runs. (A thread that ends
+// by cancellation trips AddressSanitizer's check of its stack when it is torn down.)
 void* writeLongLineThenIdle(void*) {
     tmg::outline() << std::string(kLineLength, 'x');
-    for (;;) tmg::sleepMilliseconds(5);
+    lineWritten = true;
+    for (;;) {
+    }
     return nullptr;
 }
 
@@ -29,7 +37,7 @@ TEST(OutputLineThreadTest, CancellingAWriterMidLineKeepsTheLineWholeAndTheProces
         if (pthread_create(&thread, nullptr, writeLongLineThenIdle, nullptr) != 0) return 2;
         tmg::sleepMilliseconds(50);  // the writer is now blocked on the full pipe
         pthread_cancel(thread);
-        pthread_join(thread, nullptr);
+        while (!lineWritten.load()) tmg::sleepMilliseconds(1);
         return 0;
     });
     ::close(fds[1]);

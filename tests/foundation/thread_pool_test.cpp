@@ -10,6 +10,7 @@
 
 #include "foundation/condition.h"
 #include "foundation/process.h"
+#include "tests/foundation/sanitizer_build.h"
 
 namespace {
 
@@ -134,6 +135,7 @@ TEST(ThreadPoolThreadTest, StopWaitsForTasksInHandAndDropsTheQueue) {
 }
 
 TEST(ThreadPoolThreadTest, StopWithCancelEndsLoopingTasks) {
+    SKIP_IF_CANCELLATION_UNSUPPORTED();
     Board board;
     {
         tmg::ThreadPool pool(3);
@@ -145,6 +147,16 @@ TEST(ThreadPoolThreadTest, StopWithCancelEndsLoopingTasks) {
         pool.stop(true);
     }  // the destructor's stop does nothing more
     EXPECT_EQ(board.unwound.load(), 3);
+}
+
+TEST(ThreadPoolThreadTest, StopWithCancelEndsIdleWorkers) {
+    SKIP_IF_CANCELLATION_UNSUPPORTED();
+    Board board;
+    tmg::ThreadPool idle(2);
+    idle.submit(signalBoard, &board);
+    ASSERT_TRUE(board.allDone.waitFor(2000));
+    tmg::sleepMilliseconds(5);
+    idle.stop(true);  // cancelled while waiting for work
 }
 
 TEST(ThreadPoolThreadTest, StopOfIdleAndUnusedPools) {
