@@ -9,10 +9,14 @@
 #include <string>
 
 #include "foundation/process.h"
-#include "tests/foundation/forked_child.h"
-#include "tests/foundation/temp_folder.h"
+#include "tests/support/forked_child.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
+
+using testsupport::ForkedChild;
+using testsupport::ChildPipe;
+using testsupport::TempFolder;
 
 bool exists(const std::string& path) {
     struct stat st;

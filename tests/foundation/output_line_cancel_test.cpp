@@ -7,9 +7,11 @@
 
 #include "foundation/output_line.h"
 #include "foundation/process.h"
-#include "tests/foundation/forked_child.h"
+#include "tests/support/forked_child.h"
 
 namespace {
+
+using testsupport::ForkedChild;
 
 const std::size_t kLineLength = 256 * 1024;  // far more than a pipe holds
 

@@ -10,7 +10,7 @@
 
 #include "foundation/condition.h"
 #include "foundation/process.h"
-#include "tests/foundation/sanitizer_build.h"
+#include "tests/support/sanitizer_build.h"
 
 namespace {
 

@@ -8,11 +8,13 @@
 #include <string>
 
 #include "foundation/process.h"
-#include "tests/foundation/forked_child.h"
-#include "tests/foundation/sanitizer_build.h"
+#include "tests/support/forked_child.h"
+#include "tests/support/sanitizer_build.h"
 
 
 namespace {
+
+using testsupport::ForkedChild;
 
 void* setFlag(void* flag) {
     static_cast<std::atomic<bool>*>(flag)->store(true);

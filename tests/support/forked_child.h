@@ -1,9 +1,10 @@
 #pragma once
 
 // A forked copy of the test process that runs one function and exits with its result,
-// for tests of what other processes see (locks, signals, cancelled threads). The child
-// ends with _exit, so nothing of the parent's test framework runs twice. Results beyond the
-// exit status travel through a ChildPipe.
+// for tests of what other processes see (locks, signals, cancelled threads); ChildProcess
+// (child_process.h) runs a program instead. The child ends with _exit, so nothing of the
+// parent's test framework runs twice. Results beyond the exit status travel through a
+// ChildPipe.
 
 #include <signal.h>
 #include <sys/select.h>
@@ -12,6 +13,8 @@
 
 #include <chrono>
 #include <thread>
+
+namespace testsupport {
 
 class ForkedChild {
 public:
@@ -112,3 +115,5 @@ public:
 private:
     int fds[2] = {-1, -1};
 };
+
+}  // namespace testsupport
