@@ -27,6 +27,10 @@ public:
 
     LockRank rank() const { return lockRank; }
 
+    // The POSIX mutex itself, for waiting on a condition variable with it (tmg::Condition).
+    // Owned by this object; taking or giving it back by hand must keep the levels paired.
+    pthread_mutex_t* native() { return &mutex; }
+
 private:
     pthread_mutex_t mutex;
     const LockRank lockRank;
