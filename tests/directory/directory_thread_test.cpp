@@ -6,13 +6,16 @@
 
 #include "directory/accounts.h"
 #include "directory/domains.h"
+#include "foundation/lock_order.h"
 #include "tests/directory/sample_server.h"
 
 namespace cgp {
 namespace {
 
 // Reloads, with files changing between them, while other threads resolve and split.
+// The lock-order check is on, so a lock taken out of order aborts the test.
 TEST(DirectoryThreadTest, LoadWhileResolvingAndSplitting) {
+    tmg::setLockOrderChecked(true);
     BaseFolder base;
     writeSampleServer(base);
     setDefaultDomain("B.Test");
