@@ -9,8 +9,11 @@
 #include <fstream>
 #include <string>
 
-#include "tests/foundation/capture_stdout.h"
-#include "tests/foundation/temp_folder.h"
+#include "tests/support/capture_stdout.h"
+#include "tests/support/temp_folder.h"
+
+using testsupport::CaptureStdout;
+using testsupport::TempFolder;
 
 // A mail server's base folder in a fresh temporary folder, made the current folder for the
 // life of the object (the directory reads every path relative to it).
