@@ -33,7 +33,8 @@ struct RouterPattern {
     bool addressForm = false;
 };
 
-// One row of the table: the pattern matched and its replacement. Owns both.
+// One row of the table: the pattern matched and its replacement. Owns both; neither may
+// be null in a row that is added to the table or routed through.
 class RouterEntry {
 public:
     RouterEntry(std::unique_ptr<RouterPattern> leftSide, std::unique_ptr<RouterPattern> rightSide);
@@ -63,7 +64,7 @@ const RouterRows& routerDomainRows();
 // stays in the text with its backslash, and later stars stay in the suffix.
 std::unique_ptr<RouterPattern> makeRouterPattern(const std::string& word, int angle);
 
-// A row of left and right. A null right side becomes the pattern of mainDomainName()
+// A row of left (not null) and right. A null right side becomes the pattern of mainDomainName()
 // (not an address). With a null right side this may read "Settings/Main.settings", so
 // it must not be called while the parser mutex is held; the table sink does not.
 std::unique_ptr<RouterEntry> makeRouterEntry(std::unique_ptr<RouterPattern> left,
@@ -82,6 +83,7 @@ void clearRouter();
 // Receives the rows of a Router-language parse and adds them to the table. Holds the
 // Router mutex for its whole life, so the parse it is handed to runs inside that lock,
 // and reads the main domain's name when made, before any parse takes the parser mutex.
+// Make it before the parse, never while holding the parser mutex (the lock order).
 class RouterTableSink : public RouterRowSink {
 public:
     RouterTableSink();
