@@ -20,6 +20,10 @@ public:
     // Gives back one level. Calling it without holding a level is undefined.
     void unlock();
 
+    // The POSIX mutex itself, for waiting on a condition variable with it (tmg::Condition).
+    // Owned by this object; taking or giving it back by hand must keep the levels paired.
+    pthread_mutex_t* native() { return &mutex; }
+
 private:
     pthread_mutex_t mutex;
 };
