@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "directory/accounts.h"
 #include "directory/domains.h"
 #include "directory/email.h"
 #include "directory/router.h"
