@@ -44,13 +44,18 @@ ScanResult MessageScanner::scan(std::istream& in, const FilterSettings& rules, b
     requestNumber = number;
     deadline = monotonicNanoseconds() + std::chrono::nanoseconds(timeBudget).count();
 
+    // The stream's own functions would swallow a failing read into badbit; with badbit in
+    // the mask they pass it on, so every failure is told the same way.
+    const std::ios::iostate mask = in.exceptions();
     try {
+        in.exceptions(mask | std::ios::badbit);
         headerPass(in, rules);
         bodyPass(in, rules);
-    } catch (const std::ios_base::failure& e) {
+    } catch (const std::exception& e) {
         tmg::logline(requestNumber) << "Message file could not be read: " << e.what()
                                     << ": the rest of the message was not tested";
     }
+    in.exceptions(in.bad() ? mask & ~std::ios::badbit : mask);
 
     ScanResult result;
     result.action = AddHeader;
