@@ -11,6 +11,7 @@
 
 #include "filter_process.h"
 #include "tests/support/failing_read.h"
+#include "tests/support/sanitizer_build.h"
 
 namespace filter_test {
 namespace {
@@ -148,14 +149,6 @@ TEST_F(BoundsTranscriptTest, RequestLineOverOneMebibyteIsRefused) {
     EXPECT_EQ(process.finish().status, 0);
 }
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define UNDER_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define UNDER_SANITIZER 1
-#endif
-#endif
-
 // The most memory any child of this process has held so far, in kilobytes.
 long childrenPeakKilobytes() {
     struct rusage usage;
@@ -164,7 +157,7 @@ long childrenPeakKilobytes() {
 }
 
 TEST_F(BoundsTranscriptTest, MemoryStaysBoundedWhateverTheMessage) {
-#ifdef UNDER_SANITIZER
+#if defined(TEST_UNDER_ASAN) || defined(TEST_UNDER_TSAN)
     GTEST_SKIP() << "the sanitizers' own memory hides the filter's";
 #endif
     // A child run with the rules and an ordinary message sets the mark. The children are
