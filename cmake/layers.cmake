@@ -5,4 +5,4 @@
 set(SUBSYSTEMS foundation filter formats cli directory wssp)
 
 # The files of filter/ (names without extension) that make filter_engine.
-set(FILTER_ENGINE_FILES ext_filter helper quoting request_line scan_result)
+set(FILTER_ENGINE_FILES envelope ext_filter helper quoting request_line scan_result)
