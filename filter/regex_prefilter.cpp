@@ -1,0 +1,106 @@
+#include "filter/regex_prefilter.h"
+
+#include <algorithm>
+
+#include <hs/hs.h>
+
+#include "filter/prefilter_pattern.h"
+
+namespace cgp {
+
+namespace {
+
+// Longer superset patterns are refused by the engine or take long to compile; such rules
+// are simply always run.
+constexpr std::size_t maxExpressionLength = 32 * 1024;
+
+int onMatch(unsigned int id, unsigned long long, unsigned long long, unsigned int, void* context) {
+    auto* marks = static_cast<std::pair<std::uint32_t*, std::uint32_t>*>(context);
+    marks->first[id] = marks->second;
+    return 0;
+}
+
+}  // namespace
+
+std::unique_ptr<RegexPrefilter> RegexPrefilter::build(const std::vector<PrefilterRule>& rules,
+                                                      const std::atomic<bool>* stop) {
+    std::unique_ptr<RegexPrefilter> prefilter(new RegexPrefilter);
+    prefilter->always.assign(rules.size(), 1);
+
+    prefilter::ByteSetOracle oracle;
+    std::vector<std::string> expressions;
+    std::vector<unsigned int> ruleOf;
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        if (stop && stop->load(std::memory_order_relaxed)) return nullptr;
+        prefilter::PatternNode tree;
+        if (!prefilter::readPattern(rules[i].pattern, rules[i].ignoreCase, rules[i].markCount, oracle, tree)) continue;
+        if (prefilter::matchesEmpty(tree)) continue;
+        std::string expression = prefilter::emitPattern(tree);
+        if (expression.size() > maxExpressionLength) continue;
+        expressions.push_back(std::move(expression));
+        ruleOf.push_back(static_cast<unsigned int>(i));
+    }
+
+    // An expression the engine refuses is dropped (its rule stays always run) and the rest
+    // compiled again.
+    while (!expressions.empty()) {
+        if (stop && stop->load(std::memory_order_relaxed)) return nullptr;
+        std::vector<const char*> texts;
+        std::vector<unsigned int> flags(expressions.size(), HS_FLAG_PREFILTER | HS_FLAG_SINGLEMATCH);
+        std::vector<unsigned int> ids;
+        for (std::size_t k = 0; k < expressions.size(); ++k) {
+            texts.push_back(expressions[k].c_str());
+            ids.push_back(ruleOf[k]);
+        }
+        hs_database_t* database = nullptr;
+        hs_compile_error_t* error = nullptr;
+        hs_error_t status = hs_compile_multi(texts.data(), flags.data(), ids.data(),
+                                             static_cast<unsigned int>(texts.size()), HS_MODE_BLOCK, nullptr,
+                                             &database, &error);
+        if (status == HS_SUCCESS) {
+            prefilter->database = database;
+            for (unsigned int rule : ruleOf) prefilter->always[rule] = 0;
+            break;
+        }
+        int bad = error ? error->expression : -1;
+        hs_free_compile_error(error);
+        if (bad < 0 || static_cast<std::size_t>(bad) >= expressions.size()) break;
+        expressions.erase(expressions.begin() + bad);
+        ruleOf.erase(ruleOf.begin() + bad);
+    }
+    return prefilter;
+}
+
+RegexPrefilter::~RegexPrefilter() { hs_free_database(database); }
+
+RegexPrefilter::Scratch::~Scratch() { hs_free_scratch(space); }
+
+bool RegexPrefilter::prepare(Scratch& scratch) const {
+    if (scratch.seen.size() < always.size()) scratch.seen.resize(always.size(), scratch.stamp);
+    if (!database) return true;
+    return hs_alloc_scratch(database, &scratch.space) == HS_SUCCESS;
+}
+
+bool RegexPrefilter::scan(const char* begin, const char* end, Scratch& scratch) const {
+    scratch.all = false;
+    if (++scratch.stamp == 0) {
+        // After 2^32 lines the stamps wrap: forget every old one.
+        std::fill(scratch.seen.begin(), scratch.seen.end(), 0);
+        scratch.stamp = 1;
+    }
+    if (!database || begin == end) return true;
+    std::pair<std::uint32_t*, std::uint32_t> marks(scratch.seen.data(), scratch.stamp);
+    hs_error_t status = hs_scan(database, begin, static_cast<unsigned int>(end - begin), 0, scratch.space,
+                                onMatch, &marks);
+    if (status != HS_SUCCESS) {
+        scratch.all = true;
+        return false;
+    }
+    return true;
+}
+
+std::size_t RegexPrefilter::alwaysRunCount() const {
+    return static_cast<std::size_t>(std::count(always.begin(), always.end(), 1));
+}
+
+}  // namespace cgp
