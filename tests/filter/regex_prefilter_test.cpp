@@ -127,7 +127,9 @@ TEST(RegexPrefilter, ReadsTheUsualFormsAndLeavesTheRestToBoost) {
         } catch (const std::exception&) {
             compiles = false;
         }
-        if (compiles) EXPECT_FALSE(readable(pattern)) << pattern;
+        if (compiles) {
+            EXPECT_FALSE(readable(pattern)) << pattern;
+        }
     }
 }
 
