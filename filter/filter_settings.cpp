@@ -1,5 +1,6 @@
 #include "filter/filter_settings.h"
 
+#include <atomic>
 #include <cstdio>
 
 #include "foundation/file_stream.h"
@@ -11,7 +12,7 @@ FilterSettings& FilterSettings::instance() {
     return *settings;
 }
 
-FilterSettings::FilterSettings() = default;
+FilterSettings::FilterSettings() { clear(); }
 
 bool FilterSettings::load(const std::string& path) {
     fileName = path;
@@ -38,6 +39,8 @@ bool FilterSettings::reload() {
 }
 
 void FilterSettings::clear() {
+    static std::atomic<std::uint64_t> generations{0};
+    generationNumber = ++generations;
     headers.clear();
     body.clear();
     full.clear();

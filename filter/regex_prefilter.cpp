@@ -22,14 +22,11 @@ int onMatch(unsigned int id, unsigned long long, unsigned long long, unsigned in
 
 }  // namespace
 
-std::unique_ptr<RegexPrefilter> RegexPrefilter::build(const std::vector<PrefilterRule>& rules,
-                                                      const std::atomic<bool>* stop) {
-    std::unique_ptr<RegexPrefilter> prefilter(new RegexPrefilter);
-    prefilter->always.assign(rules.size(), 1);
-
+std::unique_ptr<RegexPrefilter::Reading> RegexPrefilter::read(const std::vector<PrefilterRule>& rules,
+                                                              const std::atomic<bool>* stop) {
+    auto reading = std::make_unique<Reading>();
+    reading->always.assign(rules.size(), 1);
     prefilter::ByteSetOracle oracle;
-    std::vector<std::string> expressions;
-    std::vector<unsigned int> ruleOf;
     for (std::size_t i = 0; i < rules.size(); ++i) {
         if (stop && stop->load(std::memory_order_relaxed)) return nullptr;
         prefilter::PatternNode tree;
@@ -37,24 +34,27 @@ std::unique_ptr<RegexPrefilter> RegexPrefilter::build(const std::vector<Prefilte
         if (prefilter::matchesEmpty(tree)) continue;
         std::string expression = prefilter::emitPattern(tree);
         if (expression.size() > maxExpressionLength) continue;
-        expressions.push_back(std::move(expression));
-        ruleOf.push_back(static_cast<unsigned int>(i));
+        reading->expressions.push_back(std::move(expression));
+        reading->ruleOf.push_back(static_cast<unsigned int>(i));
     }
+    return reading;
+}
 
+std::unique_ptr<RegexPrefilter> RegexPrefilter::compile(Reading reading, const std::atomic<bool>* stop) {
+    std::unique_ptr<RegexPrefilter> prefilter(new RegexPrefilter);
+    prefilter->always = std::move(reading.always);
+    std::vector<std::string>& expressions = reading.expressions;
+    std::vector<unsigned int>& ruleOf = reading.ruleOf;
     // An expression the engine refuses is dropped (its rule stays always run) and the rest
     // compiled again.
     while (!expressions.empty()) {
         if (stop && stop->load(std::memory_order_relaxed)) return nullptr;
         std::vector<const char*> texts;
         std::vector<unsigned int> flags(expressions.size(), HS_FLAG_PREFILTER | HS_FLAG_SINGLEMATCH);
-        std::vector<unsigned int> ids;
-        for (std::size_t k = 0; k < expressions.size(); ++k) {
-            texts.push_back(expressions[k].c_str());
-            ids.push_back(ruleOf[k]);
-        }
+        for (const std::string& expression : expressions) texts.push_back(expression.c_str());
         hs_database_t* database = nullptr;
         hs_compile_error_t* error = nullptr;
-        hs_error_t status = hs_compile_multi(texts.data(), flags.data(), ids.data(),
+        hs_error_t status = hs_compile_multi(texts.data(), flags.data(), ruleOf.data(),
                                              static_cast<unsigned int>(texts.size()), HS_MODE_BLOCK, nullptr,
                                              &database, &error);
         if (status == HS_SUCCESS) {
@@ -69,6 +69,13 @@ std::unique_ptr<RegexPrefilter> RegexPrefilter::build(const std::vector<Prefilte
         ruleOf.erase(ruleOf.begin() + bad);
     }
     return prefilter;
+}
+
+std::unique_ptr<RegexPrefilter> RegexPrefilter::build(const std::vector<PrefilterRule>& rules,
+                                                      const std::atomic<bool>* stop) {
+    std::unique_ptr<Reading> reading = read(rules, stop);
+    if (!reading) return nullptr;
+    return compile(std::move(*reading), stop);
 }
 
 RegexPrefilter::~RegexPrefilter() { hs_free_database(database); }

@@ -28,8 +28,20 @@ struct PrefilterRule {
 
 class RegexPrefilter {
 public:
-    // Reading and compiling take seconds for a thousand rules; the build checks stop
-    // between rules and gives up (returns null) once it is set.
+    // The rules read, ready to compile: the first half of a build, and the only one that
+    // calls Boost.
+    struct Reading {
+        std::vector<char> always;          // by rule
+        std::vector<std::string> expressions;
+        std::vector<unsigned int> ruleOf;  // by expression
+    };
+
+    // Reading and compiling take seconds for a thousand rules; both check stop between
+    // rules (compiling only before it starts) and give up, returning null, once it is set.
+    static std::unique_ptr<Reading> read(const std::vector<PrefilterRule>& rules,
+                                         const std::atomic<bool>* stop = nullptr);
+    static std::unique_ptr<RegexPrefilter> compile(Reading reading, const std::atomic<bool>* stop = nullptr);
+    // read, then compile.
     static std::unique_ptr<RegexPrefilter> build(const std::vector<PrefilterRule>& rules,
                                                  const std::atomic<bool>* stop = nullptr);
     ~RegexPrefilter();
@@ -73,8 +85,7 @@ private:
     RegexPrefilter() = default;
 
     hs_database* database = nullptr;
-    std::vector<char> always;           // by rule
-    std::vector<unsigned int> ruleOf;   // by expression id in the database
+    std::vector<char> always;  // by rule; a rule's expression id is its index
 };
 
 }  // namespace cgp
