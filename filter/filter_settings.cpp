@@ -45,6 +45,7 @@ bool FilterSettings::reload() {
     full = std::move(fresh.full);
     bodyLineLimit = fresh.bodyLineLimit;
     ruleNames = std::move(fresh.ruleNames);
+    generationNumber = fresh.generationNumber;
     return true;
 }
 
