@@ -97,7 +97,7 @@ bool isBase64Byte(unsigned char c) {
 }  // namespace
 
 tmg::MutexInterface& dataSetPoolMutex() {
-    static tmg::MutexInterface* mutex = new tmg::MutexInterface;
+    static tmg::MutexInterface* mutex = new tmg::MutexInterface(tmg::LockRank::DataSetPool);
     return *mutex;
 }
 

@@ -61,7 +61,7 @@ bool guardedParse(std::string_view input, int mode, const std::string& fileName,
 }  // namespace
 
 tmg::MutexInterface& cgparserMutex() {
-    static tmg::MutexInterface* mutex = new tmg::MutexInterface;
+    static tmg::MutexInterface* mutex = new tmg::MutexInterface(tmg::LockRank::Parser);
     return *mutex;
 }
 
