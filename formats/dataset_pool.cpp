@@ -1,4 +1,4 @@
-#include "formats/dataset_pool.h"
+#include "formats/internal/dataset_pool.h"
 
 #include <memory>
 #include <new>

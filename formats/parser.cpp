@@ -4,10 +4,10 @@
 #include <memory>
 #include <new>
 
-#include "formats/dataset_pool.h"
-#include "formats/parser_fatal.h"
-#include "formats/parser_grammars.h"
-#include "formats/scanner.h"
+#include "formats/internal/dataset_pool.h"
+#include "formats/internal/parser_fatal.h"
+#include "formats/internal/parser_grammars.h"
+#include "formats/internal/scanner.h"
 
 namespace cgp {
 

@@ -10,6 +10,8 @@
 #include <cstring>
 
 #include "filter_process.h"
+#include "tests/support/failing_read.h"
+#include "tests/support/sanitizer_build.h"
 
 namespace filter_test {
 namespace {
@@ -48,19 +50,13 @@ protected:
 };
 
 TEST_F(BoundsTranscriptTest, ReadErrorIsAnsweredWithWhatWasFound) {
-    // The kernel calls this a regular file, but reading it at offset 0 fails.
-    int probe = ::open("/proc/self/mem", O_RDONLY);
-    char byte;
-    if (probe < 0 || ::read(probe, &byte, 1) >= 0) {
-        if (probe >= 0) ::close(probe);
-        GTEST_SKIP() << "/proc/self/mem does not fail to read here";
-    }
-    const std::string error = std::strerror(errno);
-    ::close(probe);
+    const int failure = testsupport::failingReadErrno();
+    if (failure == 0) GTEST_SKIP() << testsupport::failingReadPath() << " reads here";
+    const std::string error = std::strerror(failure);
 
     FilterProcess process({folder.program()});
     process.readLines(2);
-    EXPECT_EQ(request(process, 1, "/proc/self/mem", 3),
+    EXPECT_EQ(request(process, 1, testsupport::failingReadPath(), 3),
               "* [1] Message file could not be read: " + error + ": the rest of the message was not tested\n" +
                   answered(1, ""));
     EXPECT_EQ(next(process, 2), answered(2, "X-Regex-Match: Subject\\e"));
@@ -153,14 +149,6 @@ TEST_F(BoundsTranscriptTest, RequestLineOverOneMebibyteIsRefused) {
     EXPECT_EQ(process.finish().status, 0);
 }
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define UNDER_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define UNDER_SANITIZER 1
-#endif
-#endif
-
 // The most memory any child of this process has held so far, in kilobytes.
 long childrenPeakKilobytes() {
     struct rusage usage;
@@ -169,7 +157,7 @@ long childrenPeakKilobytes() {
 }
 
 TEST_F(BoundsTranscriptTest, MemoryStaysBoundedWhateverTheMessage) {
-#ifdef UNDER_SANITIZER
+#if defined(TEST_UNDER_ASAN) || defined(TEST_UNDER_TSAN)
     GTEST_SKIP() << "the sanitizers' own memory hides the filter's";
 #endif
     // A child run with the rules and an ordinary message sets the mark. The children are

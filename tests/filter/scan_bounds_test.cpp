@@ -134,8 +134,8 @@ TEST(ScanBoundsTest, TimeBudgetStopsTheScanWithTheNamesFoundBefore) {
 // Serves its text, then fails the way a file stream does when a read fails.
 class FailingBuffer : public std::streambuf {
 public:
-    explicit FailingBuffer(std::string text) : text(std::move(text)) {
-        setg(this->text.data(), this->text.data(), this->text.data() + this->text.size());
+    explicit FailingBuffer(std::string served) : text(std::move(served)) {
+        setg(text.data(), text.data(), text.data() + text.size());
     }
 
 protected:

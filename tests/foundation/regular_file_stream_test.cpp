@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 
+#include "tests/support/failing_read.h"
 #include "tests/support/temp_folder.h"
 
 using testsupport::TempFolder;
@@ -76,16 +77,9 @@ TEST(RegularFileStreamTest, ReadsPastItsBufferAndRewinds) {
 }
 
 TEST(RegularFileStreamTest, ReadErrorEndsTheInputAndIsKept) {
-    // The kernel calls this a regular file, but reading it at offset 0 fails.
-    int probe = ::open("/proc/self/mem", O_RDONLY);
-    char byte;
-    if (probe < 0 || ::read(probe, &byte, 1) >= 0) {
-        if (probe >= 0) ::close(probe);
-        GTEST_SKIP() << "/proc/self/mem does not fail to read here";
-    }
-    int expected = errno;
-    ::close(probe);
-    tmg::RegularFileStream in("/proc/self/mem");
+    const int expected = testsupport::failingReadErrno();
+    if (expected == 0) GTEST_SKIP() << testsupport::failingReadPath() << " reads here";
+    tmg::RegularFileStream in(testsupport::failingReadPath());
     ASSERT_TRUE(in.is_open());
     std::string line;
     EXPECT_FALSE(std::getline(in, line));
