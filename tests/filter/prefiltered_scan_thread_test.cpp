@@ -80,4 +80,29 @@ TEST(PrefilteredScanThreadTest, APrefilterOfOtherRulesIsIgnored) {
     capture.stop();
 }
 
+// The one difference: a rule the prefilter leaves out of a line cannot fail on it, so the
+// library's failure is not logged. The answer stays the same.
+TEST(PrefilteredScanThreadTest, ARuleLeftOutCannotLogALibraryFailure) {
+    FilterSettings rules;
+    std::istringstream text("BODY\n  Slow /(x+x+)+y/\n  Other /x/\n");
+    rules.read(text);
+    testsupport::CaptureStdout capture;
+    cgp::PrefilterBuilder builder;
+    builder.start(rules);
+    ASSERT_TRUE(builder.waitForTests(rules.generation(), 20000));
+    std::string before = capture.text();
+    const std::string message = "S: x\n\n" + std::string(40, 'x') + "\n";
+    cgp::MessageScanner scanner;
+    std::istringstream bare(message), prefiltered(message);
+    std::string bareAnswer = answer(scanner.scan(bare, rules, true, 1));
+    std::string bareLog = capture.text().substr(before.size());
+    std::string filteredAnswer = answer(scanner.scan(prefiltered, rules, true, 2, builder.ready(rules.generation()).get()));
+    std::string filteredLog = capture.text().substr(before.size() + bareLog.size());
+    capture.stop();
+    EXPECT_EQ(filteredAnswer, bareAnswer);
+    EXPECT_EQ(bareAnswer, "X-Regex-Match: Other\n");
+    EXPECT_NE(bareLog.find("* [1] Rule Slow could not be matched: "), std::string::npos) << bareLog;
+    EXPECT_EQ(filteredLog, "");
+}
+
 }  // namespace
