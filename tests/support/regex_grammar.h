@@ -40,7 +40,8 @@ public:
 private:
     std::string alternation(int depth) {
         std::string text = sequence(depth);
-        while (depth < 2 && choose(5) == 0) text += "|" + sequence(depth);
+        // Bounded whatever the chooser says, so that a chooser of nothing but zeros ends.
+        for (int branches = 1; branches < 4 && depth < 2 && choose(5) == 0; ++branches) text += "|" + sequence(depth);
         return text;
     }
 
