@@ -44,7 +44,7 @@ bool tracing() { return directoryVerbose.load(std::memory_order_relaxed); }
 std::int64_t latestDomainAliasTime() { return directory_internal::latestAliasTime.load(); }
 
 tmg::MutexInterface& accountCacheMutex() {
-    static tmg::MutexInterface* mutex = new tmg::MutexInterface;
+    static tmg::MutexInterface* mutex = new tmg::MutexInterface(tmg::LockRank::DirectoryCache);
     return *mutex;
 }
 

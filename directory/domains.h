@@ -22,8 +22,8 @@ namespace cgp {
 const std::string& mainDomainName();
 
 // The recursive mutex that guards every directory cache: the domain tables below and the
-// account counts of accounts.h. Made on first use and never destroyed. Lock order: taken
-// inside the Router mutex and outside the dataset pool and parser mutexes.
+// account counts of accounts.h. Made on first use and never destroyed. Rank DirectoryCache
+// of foundation/lock_order.h: inside the Router mutex, outside the dataset pool and parser.
 tmg::MutexInterface& accountCacheMutex();
 
 // When on, the directory writes its trace lines ("* " + text); off at start.

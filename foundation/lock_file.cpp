@@ -42,7 +42,7 @@ struct ParkedDescriptor {
 // Entries are never removed, so ids stay unique. Never destroyed: at exit held locks stay
 // held until the system drops them, and their files stay.
 struct LockTable {
-    MutexInterface mutex;
+    MutexInterface mutex{LockRank::LockFiles};
     pid_t owner = 0;  // the process whose locks the entries are
     std::vector<LockEntry> entries;
     std::vector<ParkedDescriptor> parked;

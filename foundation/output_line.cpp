@@ -12,7 +12,7 @@ namespace {
 
 // Never destroyed: a line may still be written by another unit's destructor at exit.
 MutexInterface& outputMutex() {
-    static MutexInterface* mutex = new MutexInterface;
+    static MutexInterface* mutex = new MutexInterface(LockRank::Output);
     return *mutex;
 }
 
