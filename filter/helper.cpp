@@ -39,7 +39,11 @@ void* workerStart(void* request) { return Helper::handleRequest(static_cast<Filt
 }  // namespace
 
 Helper::Helper(bool threaded, const std::string& refusalWord)
-    : intfDone(false), threaded(threaded), refusalPrefix(" " + refusalWord + " "), workers(0) {}
+    : intfDone(false),
+      mutex(tmg::LockRank::EngineInFlight),
+      threaded(threaded),
+      refusalPrefix(" " + refusalWord + " "),
+      workers(0) {}
 
 Helper::~Helper() = default;
 
