@@ -10,6 +10,7 @@
 #include "foundation/exception.h"
 #include "foundation/log_line.h"
 #include "foundation/output_line.h"
+#include "foundation/read_line.h"
 #include "foundation/thread.h"
 
 namespace cgp {
@@ -56,13 +57,16 @@ void Helper::run() { run(std::cin); }
 void Helper::run(std::istream& input) {
     tmg::logline() << "Ready to receive INTF command.";
     bool quitDone = false;
+    std::string line;
     try {
         for (;;) {
             if (!input.good()) break;
-            std::string line;
-            std::getline(input, line);
+            bool overlong = tmg::readLine(input, line, maxRequestLine);
             if (line.empty() && (input.eof() || input.fail())) break;
-            answerLine(line, quitDone);
+            if (overlong)
+                answerOverlongLine(std::move(line), quitDone);
+            else
+                answerLine(std::move(line), quitDone);
             rethrowWorkerError();
         }
     } catch (...) {
@@ -74,8 +78,15 @@ void Helper::run(std::istream& input) {
     rethrowWorkerError();
 }
 
-void Helper::answerLine(const std::string& text, bool& quitDone) {
-    const RequestLine line = splitRequestLine(text);
+void Helper::answerOverlongLine(std::string start, bool quitDone) {
+    const RequestLine line = splitRequestLine(std::move(start));
+    if (line.seq.empty()) tmg::outline() << "(null) FAILURE";
+    else if (quitDone) tmg::outline() << line.seq << refusalPrefix << kQuitRefusal;
+    else tmg::outline() << line.seq << " FAILURE";
+}
+
+void Helper::answerLine(std::string text, bool& quitDone) {
+    RequestLine line = splitRequestLine(std::move(text));
     const std::string& seq = line.seq;
     if (seq.empty()) {
         tmg::outline() << "(null) FAILURE";
@@ -130,7 +141,7 @@ void Helper::answerLine(const std::string& text, bool& quitDone) {
         acceptThreaded(number, line.command, line.parameters);
         return;
     }
-    FilterRequest request{number, this, line.command, line.parameters};
+    FilterRequest request{number, this, std::move(line.command), std::move(line.parameters)};
     handleRequest(&request);
 }
 

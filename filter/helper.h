@@ -79,8 +79,11 @@ public:
 
     // The command loop: logs "Ready to receive INTF command.", then reads and answers
     // lines until the input ends or fails. In sequential mode each answer is written before
-    // the next line is read. Errors are not caught here: whatever processRequest throws,
-    // and the tmg::Exception "unhandled exception request" (code 0) raised for the command
+    // the next line is read. A line longer than maxRequestLine is read past, never held
+    // whole, and answered as a request the engine does not take: seq FAILURE (the QUIT
+    // refusal after QUIT, "(null) FAILURE" when its start holds no seq). Errors are not
+    // caught here: whatever processRequest throws, and the tmg::Exception "unhandled
+    // exception request" (code 0) raised for the command
     // "crash", leave run() and reach its caller, which should log them and end the
     // process with a non-zero status. In threaded mode an error of a worker leaves run()
     // after the line being handled when it is noticed, or at the end of the input; only
@@ -116,7 +119,9 @@ public:
 
 private:
     // Answers one line, or hands it on; quitDone is the loop's shut-down state.
-    void answerLine(const std::string& line, bool& quitDone);
+    void answerLine(std::string line, bool& quitDone);
+    // Answers a line that was too long to be read whole, from its start.
+    void answerOverlongLine(std::string start, bool quitDone);
     // Where a threaded engine accepts a checked request.
     void acceptThreaded(std::uint32_t number, const std::string& command, const std::string& parameters);
     // A worker's closing steps.
