@@ -39,10 +39,10 @@ void* workerStart(void* request) { return Helper::handleRequest(static_cast<Filt
 
 }  // namespace
 
-Helper::Helper(bool threaded, const std::string& refusalWord)
+Helper::Helper(bool threadedMode, const std::string& refusalWord)
     : intfDone(false),
       mutex(tmg::LockRank::EngineInFlight),
-      threaded(threaded),
+      threaded(threadedMode),
       refusalPrefix(" " + refusalWord + " "),
       workers(0) {}
 
