@@ -117,6 +117,28 @@ TEST_F(AccountPathTest, SubFolderLinkCycle) {
     EXPECT_EQ(scanAccountDirectory("Accounts", 1000), 5 * 17 - 1);
 }
 
+std::size_t openDescriptors() {
+    std::size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        (void)entry;
+        ++count;
+    }
+    return count;
+}
+
+// Searches that return from inside a folder walk close its handle all the same.
+TEST_F(AccountPathTest, SearchesLeaveNoFolderOpen) {
+    std::size_t before = openDescriptors();
+    std::string out;
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_TRUE(findAccountPath("Accounts", "frank", out));
+        EXPECT_FALSE(findAccountPath("Accounts", "nobody", out));
+        EXPECT_EQ(findMailboxPath(AddressPair("frank", "example.com"), "INBOX"), "Accounts/eve.sub/frank.macnt/INBOX.mdir");
+        EXPECT_EQ(scanAccountDirectory("Accounts/eve.sub", 1000 + 86400 * i), 1);
+    }
+    EXPECT_EQ(openDescriptors(), before);
+}
+
 TEST_F(AccountPathTest, CountsAreKeptForADay) {
     // bob, carol, dave, frank (in eve.sub) and the file plain.mbox.macnt: names count.
     EXPECT_EQ(scanAccountDirectory("Accounts", 1000), 5);
