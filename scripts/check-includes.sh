@@ -23,7 +23,8 @@ allowed() {
     wssp) echo "foundation filter_engine formats wssp" ;;
     tests/support) echo "tests/support" ;;
     tests/*) echo "$(allowed "${1#tests/}") tests/support $1" ;;
-    fuzz | bench | examples) echo "$libraries" ;;
+    fuzz | bench) echo "$libraries tests/support" ;;
+    examples) echo "$libraries" ;;
     *) echo "" ;;
   esac
 }
