@@ -1,11 +1,5 @@
 #pragma once
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <iostream>
 #include <memory>
 #include <string>
 #include <utility>
@@ -13,46 +7,19 @@
 
 #include "formats/dataset.h"
 #include "formats/dataset_writer.h"
+#include "formats/page_parse.h"
 #include "formats/parser.h"
 #include "formats/wssp_node.h"
 #include "formats/wssp_node_dump.h"
 #include "foundation/mutex.h"
-#include "tests/foundation/temp_folder.h"
+#include "tests/support/capture_stdout.h"
+#include "tests/support/temp_folder.h"
+
+using testsupport::TempFolder;
+using testsupport::processTempFolder;
+using testsupport::readWhole;
 
 namespace conformance {
-
-// Captures everything written to file descriptor 1 (stdio, std::cout and plain writes
-// alike) for the life of the object.
-class CaptureFd1 {
-public:
-    CaptureFd1() {
-        static std::atomic<int> counter{0};
-        path = processTempFolder() / ("fd1-capture-" + std::to_string(++counter));
-        std::cout.flush();
-        fflush(stdout);
-        saved = dup(1);
-        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(fd, 1);
-        close(fd);
-    }
-    ~CaptureFd1() { restore(); }
-    std::string text() {
-        restore();
-        return readWhole(path);
-    }
-
-private:
-    void restore() {
-        if (saved < 0) return;
-        std::cout.flush();
-        fflush(stdout);
-        dup2(saved, 1);
-        close(saved);
-        saved = -1;
-    }
-    std::string path;
-    int saved = -1;
-};
 
 // Value builders for expected trees.
 inline cgp::DataSet S(const std::string& text) { return cgp::DataSet(text); }
@@ -77,22 +44,14 @@ inline std::string show(const cgp::DataSet& value) {
     return "kind " + std::to_string(static_cast<int>(value.kind())) + ": " + cgp::DataSet::toString(value, false);
 }
 
-// A page parsed in mode 0: its root, owned, or null when the parse failed.
-inline std::unique_ptr<cgp::WSSPNode> parsePage(const std::string& text) {
-    tmg::MutexLock lock(&cgp::cgparserMutex());
-    cgp::cgparserClearNotedNode();
-    if (!cgp::cgparserParseString(text, cgp::PageMode)) return nullptr;
-    return std::unique_ptr<cgp::WSSPNode>(cgp::wsspRootOf(cgp::cgparserNotedNode()));
-}
-
 inline std::string dumpPage(const std::string& text) {
-    auto root = parsePage(text);
+    auto root = cgp::parsePageText(text);
     return root ? cgp::dumpWSSPTree(root.get()) : std::string("failed");
 }
 
 // The output of a file parse in a mode: its result and what it wrote on standard output.
 inline std::pair<bool, std::string> parseFileOutput(const std::string& path, int mode) {
-    CaptureFd1 capture;
+    testsupport::CaptureStdout capture;
     bool ok = cgp::cgparserParseFile(path, mode);
     return {ok, capture.text()};
 }

@@ -6,11 +6,14 @@
 #include <string>
 
 #include "formats/parser.h"
-#include "formats/parse_context.h"
-#include "formats/parser_fatal.h"
+#include "formats/internal/parse_context.h"
+#include "formats/internal/parser_fatal.h"
 #include "formats/wssp_node.h"
-#include "tests/foundation/capture_stdout.h"
-#include "tests/foundation/temp_folder.h"
+#include "tests/support/capture_stdout.h"
+#include "tests/support/temp_folder.h"
+
+using testsupport::processTempFolder;
+using testsupport::CaptureStdout;
 
 namespace cgp {
 namespace {
