@@ -1,6 +1,7 @@
 #include "wssp/internal/evaluator.h"
 
-#include "formats/dataset_number.h"
+#include <cstdlib>
+
 #include "formats/parser_tokens.h"
 #include "formats/wssp_values.h"
 #include "foundation/case_fold.h"
@@ -383,9 +384,8 @@ DataSet WSSPPage::evaluate(const WSSPNode* node, const WSSPContext& context) {
 }
 
 std::int64_t WSSPPage::toNumber(const std::string& text) {
-    long long value;
-    readLeadingInteger(text, value);
-    return value;
+    // Blanks, a sign, digits up to the first other byte; out of range gives the limit.
+    return std::strtoll(text.c_str(), nullptr, 10);
 }
 
 std::string WSSPPage::toText(std::int64_t number) { return std::to_string(number); }

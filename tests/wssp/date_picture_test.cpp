@@ -1,7 +1,7 @@
 // Date pictures in UTC and in local zones, winter and summer, and far from 1970.
 #include <gtest/gtest.h>
 
-#include "tests/foundation/scoped_time_zone.h"
+#include "tests/support/scoped_time_zone.h"
 #include "tests/wssp/wssp_test_util.h"
 
 namespace {
@@ -68,7 +68,7 @@ TEST(DatePictureTest, LocalZonesInWinterAndSummer) {
     for (Row row : {Row{"UTC0", "24/01/15 12:00", "24/07/15 12:00"},
                     Row{"XST-5:30", "24/01/15 17:30", "24/07/15 17:30"},
                     Row{"EST5EDT,M3.2.0,M11.1.0", "24/01/15 07:00", "24/07/15 08:00"}}) {
-        ScopedTimeZone zone(row.zone);
+        testsupport::ScopedTimeZone zone(row.zone);
         EXPECT_EQ(WSSPPage::formatDate(winter, "^Y/^N/^D ^H:^m", true), row.winterText) << row.zone;
         EXPECT_EQ(WSSPPage::formatDate(summer, "^Y/^N/^D ^H:^m", true), row.summerText) << row.zone;
         EXPECT_EQ(WSSPPage::formatDate(summer, "^H:^m", false), "12:00") << row.zone;
@@ -77,7 +77,7 @@ TEST(DatePictureTest, LocalZonesInWinterAndSummer) {
 
 // The local encodings of a page, under a zone with summer time.
 TEST(DatePictureTest, LocalEncodings) {
-    ScopedTimeZone zone("EST5EDT,M3.2.0,M11.1.0");
+    testsupport::ScopedTimeZone zone("EST5EDT,M3.2.0,M11.1.0");
     EXPECT_EQ(wssp_test::renderPage("%%LOCALDATE:w%% %%LOCALDATE:s%%|%%LOCALDATETIME:s%%|"
                                     "%%LOCALDATETIME(\"^H\"):w%%|%%LOCALDATETIMESHORT:w%%|%%DATE:late%%",
                                     "{w = 1705292400; s = 1721016000; late = 4102444800;}"),

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "formats/wssp_builders.h"
+#include "formats/parser_tokens.h"
 #include "tests/wssp/wssp_test_util.h"
 
 namespace {
@@ -18,19 +18,19 @@ std::string chain(const char* op, int terms, const char* term, const char* last)
 }
 
 TEST(DeepTreeTest, MillionTermOrChain) {
-    std::unique_ptr<cgp::WSSPNode> root = cgp::parsePage(chain(" | ", 1000000, "no", "yes"));
+    std::unique_ptr<cgp::WSSPNode> root = cgp::parsePageText(chain(" | ", 1000000, "no", "yes"));
     ASSERT_TRUE(root);
     cgp::DataSet data = wssp_test::dataOf("{yes = YES; no = NO;}");
     EXPECT_EQ(wssp_test::renderTree(root.get(), data), "YES");
-    std::unique_ptr<cgp::WSSPNode> none = cgp::parsePage(chain(" | ", 1000000, "no", "no"));
+    std::unique_ptr<cgp::WSSPNode> none = cgp::parsePageText(chain(" | ", 1000000, "no", "no"));
     EXPECT_EQ(wssp_test::renderTree(none.get(), data), "NO");
 }
 
 TEST(DeepTreeTest, MillionTermAndChain) {
     cgp::DataSet data = wssp_test::dataOf("{yes = YES; no = NO;}");
-    std::unique_ptr<cgp::WSSPNode> all = cgp::parsePage(chain(" & ", 1000000, "yes", "yes"));
+    std::unique_ptr<cgp::WSSPNode> all = cgp::parsePageText(chain(" & ", 1000000, "yes", "yes"));
     EXPECT_EQ(wssp_test::renderTree(all.get(), data), "YES");
-    std::unique_ptr<cgp::WSSPNode> one = cgp::parsePage(chain(" & ", 1000000, "yes", "no"));
+    std::unique_ptr<cgp::WSSPNode> one = cgp::parsePageText(chain(" & ", 1000000, "yes", "no"));
     EXPECT_EQ(wssp_test::renderTree(one.get(), data), "NO");
 }
 
@@ -39,7 +39,7 @@ TEST(DeepTreeTest, LongMemberChain) {
     std::string text = "%%d";
     for (int i = 0; i < 200000; ++i) text += ".a";
     text += ".leaf%%";
-    std::unique_ptr<cgp::WSSPNode> root = cgp::parsePage(text);
+    std::unique_ptr<cgp::WSSPNode> root = cgp::parsePageText(text);
     ASSERT_TRUE(root);
     cgp::DataSet d(cgp::DataSetKind::Dictionary);
     cgp::DataSet data(cgp::DataSetKind::Dictionary);
@@ -54,17 +54,21 @@ TEST(DeepTreeTest, LongMemberChain) {
 // Trees built by hand may be deeper than any page allows: nested NOTs and conditionals.
 TEST(DeepTreeTest, HandBuiltDepth) {
     const int depth = 300000;
-    cgp::WSSPNode* expression = cgp::makeVariableNode("yes");
-    for (int i = 0; i < depth; ++i) expression = cgp::makeFunctionNode(cgp::FnNot, expression);
-    std::unique_ptr<cgp::WSSPNode> notChain(cgp::makeOutputNode(expression, nullptr));
+    using cgp::WSSPNodeKind;
+    using wssp_test::makeNode;
+    cgp::WSSPNode* expression = makeNode(WSSPNodeKind::Variable, "yes");
+    for (int i = 0; i < depth; ++i) expression = makeNode(WSSPNodeKind::Call, "", cgp::FnNot, {expression});
+    std::unique_ptr<cgp::WSSPNode> notChain(
+        makeNode(WSSPNodeKind::Output, "", 0, {makeNode(WSSPNodeKind::Empty), expression}));
     cgp::DataSet data = wssp_test::dataOf("{yes = YES;}");
     EXPECT_EQ(wssp_test::renderTree(notChain.get(), data), "YES");
 
-    cgp::WSSPNode* body = cgp::makeTextNode("core");
+    cgp::WSSPNode* body = makeNode(WSSPNodeKind::Text, "core");
     for (int i = 0; i < depth; ++i) {
-        cgp::WSSPNode* sequence = cgp::appendToSequence(nullptr, cgp::makeTextNode("<"));
-        cgp::appendToSequence(sequence, cgp::makeConditionalNode(cgp::makeVariableNode("yes"), body, nullptr, nullptr));
-        body = sequence;
+        cgp::WSSPNode* conditional = makeNode(WSSPNodeKind::Conditional, "", 0,
+                                              {makeNode(WSSPNodeKind::Variable, "yes"), body,
+                                               makeNode(WSSPNodeKind::Empty)});
+        body = makeNode(WSSPNodeKind::Sequence, "", 0, {makeNode(WSSPNodeKind::Text, "<"), conditional});
     }
     std::unique_ptr<cgp::WSSPNode> nested(body);
     std::string rendered = wssp_test::renderTree(nested.get(), data);

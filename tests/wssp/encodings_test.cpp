@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Loop positions outside a loop: the text of the value.
         RenderCase{"%%INDEX:t%%", "{t = seven;}", "seven"},
         RenderCase{"%%INDEX1:t%%", "{t = seven;}", "seven"},
-        RenderCase{"%%INDEX:t%%", "", ""}));
+        RenderCase{"%%INDEX:t%%", "", ""}), wssp_test::caseName);
 
 // One text with every byte some escape cares about, through each escaping encoding.
 TEST(EncodingTest, EscapesOfOneAwkwardText) {
@@ -78,7 +78,7 @@ TEST(EncodingTest, LoopPositionsCountFromZeroAndOne) {
 }
 
 TEST(EncodingTest, DatePictureFromTheVariablesOrTheDefault) {
-    std::unique_ptr<cgp::WSSPNode> root = cgp::parsePage("%%DATETIME(short):t%%|%%DATETIME(long):t%%");
+    std::unique_ptr<cgp::WSSPNode> root = cgp::parsePageText("%%DATETIME(short):t%%|%%DATETIME(long):t%%");
     ASSERT_TRUE(root);
     cgp::WSSPContext context = wssp_test::contextFor(wssp_test::dataOf("{t = 0;}"));
     context.variables->dictionary.set("DatePictures", wssp_test::dataOf("{short = \"^d.^n.\";}"));

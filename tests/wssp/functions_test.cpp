@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Loop position tests: "" outside the loop, YES/NO inside.
         RenderCase{"[%%ISFIRST(r)%%%%ISEVEN(r)%%%%ISINDEX(two IN r)%%]", kData, "[]"},
         RenderCase{"<!--%%FOREACH r IN list-->%%ISFIRST(r)%%/%%ISEVEN(r)%%/%%ISINDEX(two IN r)%% <!--%%ENDFOR r-->",
-                   kData, "YES/YES/NO NO/NO/NO NO/YES/YES "}));
+                   kData, "YES/YES/NO NO/NO/NO NO/YES/YES "}), wssp_test::caseName);
 
 TEST(FunctionTest, IncludeArgumentPositions) {
     cgp::WSSPContext context = wssp_test::contextFor(wssp_test::dataOf(kData));
@@ -101,7 +101,7 @@ TEST(FunctionTest, ResultKindsAndSharing) {
     EXPECT_EQ(wssp_test::evaluateExpression("NOT(no)", context)->stringValue, "YES");
 
     // An output is a one-level clone of its value.
-    std::unique_ptr<cgp::WSSPNode> root = cgp::parsePage("%%HTML:list%%");
+    std::unique_ptr<cgp::WSSPNode> root = cgp::parsePageText("%%HTML:list%%");
     cgp::DataSet clone = cgp::WSSPPage::evaluate(root->children.at(0), context);
     EXPECT_EQ(clone.kind(), cgp::DataSetKind::Array);
     ASSERT_EQ(clone->array.size(), 3u);

@@ -13,7 +13,7 @@ using wssp_test::renderPage;
 class PageTable : public cgp::WSSPIncludeHandler {
 public:
     void add(const std::string& name, const std::string& text) {
-        pages[name] = cgp::parsePage(text);
+        pages[name] = cgp::parsePageText(text);
         ASSERT_TRUE(pages[name]) << text;
     }
     const cgp::WSSPNode* includedPage(const std::string& name) override {
@@ -58,7 +58,7 @@ TEST_F(IncludeTest, ArgumentsRestoredAfterNestedIncludes) {
                          "{rows = (a, b);}"),
               "{a(in:deep)a},{b(in:deep)b},[]");
 
-    std::unique_ptr<cgp::WSSPNode> root = cgp::parsePage("<!--%%INCLUDE \"inner\"(\"x\")-->");
+    std::unique_ptr<cgp::WSSPNode> root = cgp::parsePageText("<!--%%INCLUDE \"inner\"(\"x\")-->");
     cgp::WSSPContext context = wssp_test::contextFor(cgp::DataSet(cgp::DataSetKind::Dictionary));
     cgp::DataSet before = wssp_test::dataOf("(kept)");
     context.variables->dictionary.set("INCLUDEARG", before);

@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
         RenderCase{"<!--%%MAILBOXMENU three IN colors NOINBOX-->", kData, "NOT IMPLEMENTED"},
         RenderCase{"<!--%%DAYTIMEMENU three-->", kData, "NOT IMPLEMENTED"},
         RenderCase{"<!--%%CALENDARTIMEMENU three PERIOD 5-->", kData, "NOT IMPLEMENTED"},
-        RenderCase{"<!--%%LOCALCALENDARTIMEMENU three-->", kData, "NOT IMPLEMENTED"}));
+        RenderCase{"<!--%%LOCALCALENDARTIMEMENU three-->", kData, "NOT IMPLEMENTED"}), wssp_test::caseName);
 
 INSTANTIATE_TEST_SUITE_P(
     Defaults, MenuTest,
@@ -71,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
         RenderCase{"<!--%%ENUMMENU green DEFAULT green IN colors DISPLAY show-->", kData,
                    OPT("-1", "green *") OPT("0", "Rot") SEL("1", "green") OPT("2", "blue")},
         // A missing default is no default.
-        RenderCase{"<!--%%BOOLMENU minus DEFAULT missing-->", kData, SEL("0", "NO") OPT("1", "YES")}));
+        RenderCase{"<!--%%BOOLMENU minus DEFAULT missing-->", kData, SEL("0", "NO") OPT("1", "YES")}), wssp_test::caseName);
 
 // Values and labels cannot open markup; entities in display texts still work.
 TEST(MenuTest, ValuesAndLabelsAreEscaped) {
@@ -98,7 +98,7 @@ TEST(MenuTest, InheritedValueSelectsTheDefault) {
 }
 
 TEST(MenuTest, RenderMenuOnItsOwn) {
-    std::unique_ptr<cgp::WSSPNode> root = cgp::parsePage("<!--%%BOOLMENU yes-->");
+    std::unique_ptr<cgp::WSSPNode> root = cgp::parsePageText("<!--%%BOOLMENU yes-->");
     cgp::WSSPContext context = wssp_test::contextFor(wssp_test::dataOf(kData));
     std::ostringstream out;
     cgp::WSSPPage::renderMenu(root->children.at(0), out, context);

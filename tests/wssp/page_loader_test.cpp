@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "foundation/log_line.h"
-#include "tests/foundation/capture_stdout.h"
-#include "tests/foundation/temp_folder.h"
+#include "tests/support/capture_stdout.h"
+#include "tests/support/temp_folder.h"
 #include "tests/wssp/wssp_test_util.h"
 
 namespace {
@@ -11,7 +11,7 @@ namespace {
 using cgp::WSSPPage;
 
 TEST(PageLoaderTest, LoadsAndRenders) {
-    TempFolder folder;
+    testsupport::TempFolder folder;
     std::string path = folder.write("page.wssp", "<h1>%%HTML:title%%</h1>\n<!--%%IF show-->yes<!--%%ENDIF-->");
     std::unique_ptr<cgp::WSSPNode> root(WSSPPage::load(path));
     ASSERT_TRUE(root);
@@ -21,7 +21,7 @@ TEST(PageLoaderTest, LoadsAndRenders) {
 }
 
 TEST(PageLoaderTest, EmptyFileIsAnEmptySequence) {
-    TempFolder folder;
+    testsupport::TempFolder folder;
     std::unique_ptr<cgp::WSSPNode> root(WSSPPage::load(folder.write("empty.wssp", "")));
     ASSERT_TRUE(root);
     EXPECT_EQ(root->kind, cgp::WSSPNodeKind::Sequence);
@@ -30,7 +30,7 @@ TEST(PageLoaderTest, EmptyFileIsAnEmptySequence) {
 }
 
 TEST(PageLoaderTest, FolderAndMissingPathGiveNull) {
-    TempFolder folder;
+    testsupport::TempFolder folder;
     EXPECT_EQ(WSSPPage::load(folder.path()), nullptr);
     EXPECT_EQ(WSSPPage::load(folder / "missing.wssp"), nullptr);
     EXPECT_EQ(WSSPPage::load(""), nullptr);
@@ -38,17 +38,21 @@ TEST(PageLoaderTest, FolderAndMissingPathGiveNull) {
 
 // A page that does not parse gives null, its error line, and leaves no node behind.
 TEST(PageLoaderTest, FailedParsesLeaveNothing) {
-    TempFolder folder;
+    testsupport::TempFolder folder;
     std::size_t before = cgp::wsspLiveNodeCount();
+    cgp::WSSPNode* loaded;
     {
         std::string path = folder.write("loops.wssp", "<!--%%FOREACH a IN x-->1<!--%%EMPTYFOR b-->2<!--%%ENDFOR a-->");
-        CaptureStdout capture;
-        EXPECT_EQ(WSSPPage::load(path), nullptr);
+        testsupport::CaptureStdout capture;
+        loaded = WSSPPage::load(path);
     }
+    EXPECT_EQ(loaded, nullptr);
     std::string path = folder.write("syntax.wssp", "ok %%a b%%");
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(WSSPPage::load(path), nullptr);
-    std::string printed = testing::internal::GetCapturedStdout();
+    testsupport::CaptureStdout capture;
+    loaded = WSSPPage::load(path);
+    std::string printed = capture.text();
+    capture.stop();
+    EXPECT_EQ(loaded, nullptr);
     EXPECT_EQ(printed, "* while parsing \"" + path + "\" file: syntax error : near \"b\" (0:8)\n");
     EXPECT_EQ(cgp::wsspLiveNodeCount(), before);
     // The next load starts afresh.
@@ -58,12 +62,14 @@ TEST(PageLoaderTest, FailedParsesLeaveNothing) {
 }
 
 TEST(PageLoaderTest, MismatchedLoopNamesAreLogged) {
-    TempFolder folder;
+    testsupport::TempFolder folder;
     std::string path = folder.write("loops.wssp", "<!--%%FOREACH a IN x-->1<!--%%EMPTYFOR b-->2<!--%%ENDFOR a-->");
     std::size_t before = cgp::wsspLiveNodeCount();
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(WSSPPage::load(path), nullptr);
-    std::string printed = testing::internal::GetCapturedStdout();
+    testsupport::CaptureStdout capture;
+    cgp::WSSPNode* loaded = WSSPPage::load(path);
+    std::string printed = capture.text();
+    capture.stop();
+    EXPECT_EQ(loaded, nullptr);
     EXPECT_NE(printed.find("while parsing a wssp file: syntax error, mismatching scanner names (a, b, a)"),
               std::string::npos)
         << printed;
@@ -71,12 +77,13 @@ TEST(PageLoaderTest, MismatchedLoopNamesAreLogged) {
 }
 
 TEST(PageLoaderTest, TraceLine) {
-    TempFolder folder;
+    testsupport::TempFolder folder;
     std::string path = folder.write("t.wssp", "x");
     WSSPPage::loaderTrace = true;
-    testing::internal::CaptureStdout();
+    testsupport::CaptureStdout capture;
     std::unique_ptr<cgp::WSSPNode> root(WSSPPage::load(path));
-    std::string printed = testing::internal::GetCapturedStdout();
+    std::string printed = capture.text();
+    capture.stop();
     WSSPPage::loaderTrace = false;
     EXPECT_EQ(printed, "* WSSPPage: Loading from file " + path + "\n");
     EXPECT_TRUE(root);

@@ -1,7 +1,7 @@
 // Rendering of texts, values, conditionals and loops.
 #include <gtest/gtest.h>
 
-#include "formats/wssp_builders.h"
+#include "formats/parser_tokens.h"
 #include "tests/wssp/wssp_test_util.h"
 
 namespace {
@@ -25,7 +25,7 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, RenderTest,
     testing::Values(RenderCase{"", kData, ""}, RenderCase{"plain <b>text</b>\n50% off", kData, "plain <b>text</b>\n50% off"},
                     RenderCase{"Hi %%name%%, [%%missing%%] %%NAME%%", kData, "Hi Bob, [] Bob"},
-                    RenderCase{"%%\"literal\"%%", kData, "literal"}));
+                    RenderCase{"%%\"literal\"%%", kData, "literal"}), wssp_test::caseName);
 
 INSTANTIATE_TEST_SUITE_P(
     Conditionals, RenderTest,
@@ -38,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The first true condition wins.
         RenderCase{"<!--%%IF yes-->1<!--%%ELIF yes-->2<!--%%ENDIF-->", kData, "1"},
         RenderCase{"<!--%%IF EXISTS(rows) & NOT(no)-->both<!--%%ENDIF-->", kData, "both"},
-        RenderCase{"<!--%%IF yes--><!--%%IF no-->x<!--%%ELSE-->inner<!--%%ENDIF--><!--%%ENDIF-->", kData, "inner"}));
+        RenderCase{"<!--%%IF yes--><!--%%IF no-->x<!--%%ELSE-->inner<!--%%ENDIF--><!--%%ENDIF-->", kData, "inner"}), wssp_test::caseName);
 
 INSTANTIATE_TEST_SUITE_P(
     Loops, RenderTest,
@@ -60,19 +60,24 @@ INSTANTIATE_TEST_SUITE_P(
         // too; the outer loop binds them again for its next element.
         RenderCase{"<!--%%FOREACH g IN grid-->(<!--%%FOREACH g IN g[]-->%%g[]%%<!--%%ENDFOR g-->"
                    "[%%g[]%%%%INDEX:g%%])<!--%%ENDFOR g-->",
-                   kData, "(12[])(3[])"}));
+                   kData, "(12[])(3[])"}), wssp_test::caseName);
 
 // A Call rendered on its own writes its own value, not the value of its operand.
 TEST(RenderTest, CallNodeWritesItsOwnValue) {
     cgp::DataSet data = wssp_test::dataOf(kData);
-    std::unique_ptr<cgp::WSSPNode> call(cgp::makeFunctionNode(cgp::FnNot, cgp::makeVariableNode("no")));
+    using cgp::WSSPNodeKind;
+    std::unique_ptr<cgp::WSSPNode> call(
+        wssp_test::makeNode(WSSPNodeKind::Call, "", cgp::FnNot, {wssp_test::makeNode(WSSPNodeKind::Variable, "no")}));
     EXPECT_EQ(wssp_test::renderTree(call.get(), data), "YES");
 }
 
 // Kinds without a page syntax of their own, built by hand.
 TEST(RenderTest, IntegerAndUnboundLoopElement) {
-    std::unique_ptr<cgp::WSSPNode> sequence(cgp::appendToSequence(nullptr, cgp::makeIntegerNode("-12")));
-    cgp::appendToSequence(sequence.get(), cgp::makeLoopElementNode(cgp::makeVariableNode("r")));
+    using cgp::WSSPNodeKind;
+    std::unique_ptr<cgp::WSSPNode> sequence(
+        wssp_test::makeNode(WSSPNodeKind::Sequence, "", 0,
+                            {wssp_test::makeNode(WSSPNodeKind::Integer, "", -12),
+                             wssp_test::makeNode(WSSPNodeKind::LoopElement, "r")}));
     cgp::WSSPContext context = wssp_test::contextFor(wssp_test::dataOf(kData));
     std::ostringstream out;
     cgp::WSSPPage::renderNode(sequence.get(), out, context);
@@ -86,7 +91,7 @@ TEST(RenderTest, IntegerAndUnboundLoopElement) {
 
 // A context without variables gets a dictionary of its own.
 TEST(RenderTest, ContextWithoutVariables) {
-    std::unique_ptr<cgp::WSSPNode> root = cgp::parsePage("<!--%%FOREACH r IN rows-->%%r[]%%<!--%%ENDFOR r-->");
+    std::unique_ptr<cgp::WSSPNode> root = cgp::parsePageText("<!--%%FOREACH r IN rows-->%%r[]%%<!--%%ENDFOR r-->");
     cgp::WSSPContext context{wssp_test::dataOf(kData), cgp::DataSet()};
     std::ostringstream out;
     cgp::WSSPPage::renderNode(root.get(), out, context);
