@@ -1,6 +1,7 @@
 #include "wssp/text_escapes.h"
 
 #include <array>
+#include <initializer_list>
 
 namespace cgp {
 
@@ -9,37 +10,21 @@ namespace {
 // A byte's replacement, or null when the byte stays.
 using EscapeTable = std::array<const char*, 256>;
 
-constexpr EscapeTable htmlTable() {
+struct Replacement {
+    char byte;
+    const char* text;
+};
+
+constexpr EscapeTable tableOf(std::initializer_list<Replacement> replacements) {
     EscapeTable table{};
-    table['&'] = "&amp;";
-    table['"'] = "&quot;";
-    table['<'] = "&lt;";
-    table['>'] = "&gt;";
-    table['\''] = "&#39;";
+    for (const Replacement& r : replacements) table[static_cast<unsigned char>(r.byte)] = r.text;
     return table;
 }
 
-constexpr EscapeTable tagTable() {
-    EscapeTable table{};
-    table['<'] = "&lt;";
-    table['>'] = "&gt;";
-    return table;
-}
-
-constexpr EscapeTable javaScriptTable() {
-    EscapeTable table{};
-    table['\\'] = "\\\\";
-    table['\''] = "\\'";
-    table['"'] = "\\\"";
-    table['\n'] = "\\n";
-    table['\r'] = "\\r";
-    table['<'] = "\\x3C";
-    return table;
-}
-
-constexpr EscapeTable kHtml = htmlTable();
-constexpr EscapeTable kTags = tagTable();
-constexpr EscapeTable kJavaScript = javaScriptTable();
+constexpr EscapeTable kHtml = tableOf({{'&', "&amp;"}, {'"', "&quot;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'\'', "&#39;"}});
+constexpr EscapeTable kTags = tableOf({{'<', "&lt;"}, {'>', "&gt;"}});
+constexpr EscapeTable kJavaScript =
+    tableOf({{'\\', "\\\\"}, {'\'', "\\'"}, {'"', "\\\""}, {'\n', "\\n"}, {'\r', "\\r"}, {'<', "\\x3C"}});
 
 // Copies runs of bytes that stay in one piece; most texts hold no byte to replace.
 void appendThrough(const EscapeTable& table, std::string& out, std::string_view text) {

@@ -7,17 +7,12 @@
 namespace {
 
 using wssp_test::RenderCase;
+using wssp_test::RenderCaseTest;
 using wssp_test::renderPage;
 
-class EncodingTest : public testing::TestWithParam<RenderCase> {};
-
-TEST_P(EncodingTest, WritesTheEncodedValue) {
-    const RenderCase& c = GetParam();
-    EXPECT_EQ(renderPage(c.page, c.data), c.expected);
-}
 
 INSTANTIATE_TEST_SUITE_P(
-    Codes, EncodingTest,
+    Encodings, RenderCaseTest,
     testing::Values(
         RenderCase{"%%html:t%%", "{t = \"a&lt;\";}", "a&amp;lt;"},
         RenderCase{"%%HTMLUTF8:t%%", "{t = \"<'>\";}", "&lt;&#39;&gt;"},

@@ -7,6 +7,7 @@
 namespace {
 
 using wssp_test::RenderCase;
+using wssp_test::RenderCaseTest;
 using wssp_test::renderPage;
 
 const char* const kData =
@@ -15,15 +16,9 @@ const char* const kData =
     " settings = {lang = en;}; session = {user = bob;}; accountsettings = {quota = 10;};"
     " words = \"one two three\"; key = a;}";
 
-class FunctionTest : public testing::TestWithParam<RenderCase> {};
-
-TEST_P(FunctionTest, Renders) {
-    const RenderCase& c = GetParam();
-    EXPECT_EQ(renderPage(c.page, c.data), c.expected);
-}
 
 INSTANTIATE_TEST_SUITE_P(
-    Codes, FunctionTest,
+    Functions, RenderCaseTest,
     testing::Values(
         RenderCase{"%%EXISTS(name)%%,%%EXISTS(missing)%%,%%EXISTS(EXISTS(missing))%%", kData, "YES,NO,NO"},
         RenderCase{"%%DOESNOTEXIST(name)%%,%%DOESNOTEXIST(missing)%%", kData, "NO,YES"},

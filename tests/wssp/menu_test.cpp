@@ -6,6 +6,7 @@
 namespace {
 
 using wssp_test::RenderCase;
+using wssp_test::RenderCaseTest;
 using wssp_test::renderPage;
 
 const char* const kData =
@@ -13,18 +14,12 @@ const char* const kData =
     " second = 1; show = {red = Rot; \"0\" = Null; YES = Ja; NO = Nein;}; nasty = (\"a\\\"b<c>\", \"x&amp;y\");"
     " nastyshow = {\"a\\\"b<c>\" = \"<i>\";};}";
 
-class MenuTest : public testing::TestWithParam<RenderCase> {};
-
-TEST_P(MenuTest, Writes) {
-    const RenderCase& c = GetParam();
-    EXPECT_EQ(renderPage(c.page, c.data), c.expected);
-}
 
 #define OPT(v, l) "<option value=\"" v "\">" l "</option>"
 #define SEL(v, l) "<option value=\"" v "\" selected=\"selected\">" l "</option>"
 
 INSTANTIATE_TEST_SUITE_P(
-    Kinds, MenuTest,
+    MenuKinds, RenderCaseTest,
     testing::Values(
         RenderCase{"<!--%%BOOLMENU yes-->", kData, OPT("0", "NO") SEL("1", "YES")},
         RenderCase{"<!--%%BOOLMENU no-->", kData, SEL("0", "NO") OPT("1", "YES")},
@@ -55,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
         RenderCase{"<!--%%LOCALCALENDARTIMEMENU three-->", kData, "NOT IMPLEMENTED"}), wssp_test::caseName);
 
 INSTANTIATE_TEST_SUITE_P(
-    Defaults, MenuTest,
+    MenuDefaults, RenderCaseTest,
     testing::Values(
         // -1 selects the default entry, which comes first with " *".
         RenderCase{"<!--%%NUMERICMENU minus DEFAULT three IN (1, 3)-->", kData,

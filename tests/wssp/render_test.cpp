@@ -7,6 +7,7 @@
 namespace {
 
 using wssp_test::RenderCase;
+using wssp_test::RenderCaseTest;
 using wssp_test::renderPage;
 
 const char* const kData =
@@ -14,21 +15,19 @@ const char* const kData =
     " people = ({name = Ann; tags = (t1, t2);}, {name = Cy; tags = ();});"
     " grid = ((1, 2), (3));}";
 
-class RenderTest : public testing::TestWithParam<RenderCase> {};
-
-TEST_P(RenderTest, Writes) {
+TEST_P(RenderCaseTest, Writes) {
     const RenderCase& c = GetParam();
     EXPECT_EQ(renderPage(c.page, c.data), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Texts, RenderTest,
+    Texts, RenderCaseTest,
     testing::Values(RenderCase{"", kData, ""}, RenderCase{"plain <b>text</b>\n50% off", kData, "plain <b>text</b>\n50% off"},
                     RenderCase{"Hi %%name%%, [%%missing%%] %%NAME%%", kData, "Hi Bob, [] Bob"},
                     RenderCase{"%%\"literal\"%%", kData, "literal"}), wssp_test::caseName);
 
 INSTANTIATE_TEST_SUITE_P(
-    Conditionals, RenderTest,
+    Conditionals, RenderCaseTest,
     testing::Values(
         RenderCase{"<!--%%IF yes-->T<!--%%ENDIF-->", kData, "T"},
         RenderCase{"<!--%%IF no-->T<!--%%ENDIF-->", kData, ""},
@@ -41,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
         RenderCase{"<!--%%IF yes--><!--%%IF no-->x<!--%%ELSE-->inner<!--%%ENDIF--><!--%%ENDIF-->", kData, "inner"}), wssp_test::caseName);
 
 INSTANTIATE_TEST_SUITE_P(
-    Loops, RenderTest,
+    Loops, RenderCaseTest,
     testing::Values(
         RenderCase{"<!--%%FOREACH r IN rows-->%%r[]%%%%INDEX:r%%<!--%%ENDFOR r-->", kData, "a0b1c2"},
         RenderCase{"<!--%%FORALL r IN one-->[%%r[]%%]<!--%%ENDFOR r-->", kData, "[x]"},

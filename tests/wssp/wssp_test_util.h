@@ -25,6 +25,10 @@ inline std::ostream& operator<<(std::ostream& out, const RenderCase& c) {
     return out << "page [" << c.page << "] data [" << c.data << "]";
 }
 
+// The parameterised test of the case tables: each test file instantiates it with its own
+// prefix ("Menus/RenderCaseTest.Writes/case0").
+class RenderCaseTest : public testing::TestWithParam<RenderCase> {};
+
 // Test names "case0", "case1", ...: the cases' texts make poor test names.
 inline std::string caseName(const testing::TestParamInfo<RenderCase>& info) {
     return "case" + std::to_string(info.index);
