@@ -7,17 +7,29 @@ namespace cgp {
 
 namespace {
 
-// A byte's replacement, or null when the byte stays.
-using EscapeTable = std::array<const char*, 256>;
+// A byte's replacement and its length; a null text when the byte stays.
+struct EscapeTable {
+    std::array<const char*, 256> text{};
+    std::array<unsigned char, 256> length{};
+};
 
 struct Replacement {
     char byte;
     const char* text;
 };
 
+constexpr std::size_t lengthOf(const char* text) {
+    std::size_t n = 0;
+    while (text[n] != '\0') ++n;
+    return n;
+}
+
 constexpr EscapeTable tableOf(std::initializer_list<Replacement> replacements) {
     EscapeTable table{};
-    for (const Replacement& r : replacements) table[static_cast<unsigned char>(r.byte)] = r.text;
+    for (const Replacement& r : replacements) {
+        table.text[static_cast<unsigned char>(r.byte)] = r.text;
+        table.length[static_cast<unsigned char>(r.byte)] = static_cast<unsigned char>(lengthOf(r.text));
+    }
     return table;
 }
 
@@ -26,17 +38,31 @@ constexpr EscapeTable kTags = tableOf({{'<', "&lt;"}, {'>', "&gt;"}});
 constexpr EscapeTable kJavaScript =
     tableOf({{'\\', "\\\\"}, {'\'', "\\'"}, {'"', "\\\""}, {'\n', "\\n"}, {'\r', "\\r"}, {'<', "\\x3C"}});
 
-// Copies runs of bytes that stay in one piece; most texts hold no byte to replace.
+// Sizes the result first and then fills it: texts dense in replaced bytes cost one pass
+// more instead of one append per replacement.
 void appendThrough(const EscapeTable& table, std::string& out, std::string_view text) {
-    std::size_t runStart = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char* replacement = table[static_cast<unsigned char>(text[i])];
-        if (replacement == nullptr) continue;
-        out.append(text.data() + runStart, i - runStart);
-        out += replacement;
-        runStart = i + 1;
+    std::size_t grown = 0;
+    std::size_t replaced = 0;
+    for (char c : text) {
+        unsigned char length = table.length[static_cast<unsigned char>(c)];
+        grown += length;
+        replaced += length != 0;
     }
-    out.append(text.data() + runStart, text.size() - runStart);
+    if (replaced == 0) {
+        out.append(text.data(), text.size());
+        return;
+    }
+    std::size_t at = out.size();
+    out.resize(at + text.size() - replaced + grown);
+    char* to = &out[at];
+    for (char c : text) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        if (const char* replacement = table.text[byte]) {
+            for (unsigned char i = 0; i < table.length[byte]; ++i) *to++ = replacement[i];
+        } else {
+            *to++ = c;
+        }
+    }
 }
 
 bool isUnreserved(unsigned char c) {
