@@ -25,8 +25,8 @@ class Renderer {
 public:
     // Writes to the stream (through a buffer of its own) or, with a null stream, appends
     // to target.
-    Renderer(WSSPContext& context, std::ostream* stream, std::string& target)
-        : ctx(context), evaluator(context), stream(stream), buffer(target) {}
+    Renderer(WSSPContext& context, std::ostream* out, std::string& target)
+        : ctx(context), evaluator(context), stream(out), buffer(target) {}
     ~Renderer() { flush(); }
 
     void run(const WSSPNode* root);
