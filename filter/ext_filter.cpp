@@ -8,7 +8,7 @@ namespace cgp {
 
 const ScanResult ExtFilter::acceptResult{Accept, {}};
 
-ExtFilter::ExtFilter(bool threaded) : Helper(threaded, "REJECTED") {}
+ExtFilter::ExtFilter(bool threadedRequests) : Helper(threadedRequests, "REJECTED") {}
 
 ExtFilter::~ExtFilter() = default;
 

@@ -42,9 +42,9 @@ void keepForever(data_set*) {}
 // The shared empty DataSet is never freed, so a link to it needs no ring: a handle of its own
 // with a deleter that keeps the node. That spares every new node a hold of the ring mutex
 // and every freed node an unlink among all the others.
-data_set::data_set(DataSetKind kind) : kind(kind), linkSet(DataSet::sharedEmpty().get(), &keepForever) {}
+data_set::data_set(DataSetKind givenKind) : kind(givenKind), linkSet(DataSet::sharedEmpty().get(), &keepForever) {}
 
-data_set::data_set(DataSetKind kind, const DataSet& link) : kind(kind), linkSet(link) {}
+data_set::data_set(DataSetKind givenKind, const DataSet& link) : kind(givenKind), linkSet(link) {}
 
 const DataSet& DataSet::sharedEmpty() {
     // Never destroyed: static tables of other units may still hold nodes linked to it at exit.

@@ -69,7 +69,7 @@ DataSet::DataSet(bool value) : DataSet(DataSetKind::String) { get()->setBool(val
 
 DataSet::DataSet(data_set* node) noexcept : thread_safe_ptr(node) {}
 
-DataSet::DataSet(data_set* node, Deleter deleter) noexcept : thread_safe_ptr(node, deleter) {}
+DataSet::DataSet(data_set* node, Deleter onRelease) noexcept : thread_safe_ptr(node, onRelease) {}
 
 DataSet::~DataSet() = default;
 

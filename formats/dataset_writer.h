@@ -12,7 +12,7 @@ namespace cgp {
 // the one-line form, nothing.
 class ChangeLine : public tmg::ostream_func {
 public:
-    ChangeLine(int level, bool oneLine) : level(level), oneLine(oneLine) {}
+    ChangeLine(int depth, bool oneLineForm) : level(depth), oneLine(oneLineForm) {}
     void operator()(std::ostream& out) const override;
 
     int level;
@@ -30,7 +30,7 @@ public:
 // does not recurse, whatever the depth.
 class Level : public tmg::ostream_func {
 public:
-    Level(int level, const DataSet& value, bool oneLine) : level(level), value(value), oneLine(oneLine) {}
+    Level(int depth, const DataSet& written, bool oneLineForm) : level(depth), value(written), oneLine(oneLineForm) {}
     void operator()(std::ostream& out) const override;
 
     int level;

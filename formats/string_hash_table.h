@@ -67,8 +67,8 @@ public:
 
     private:
         friend class StringHashTable;
-        Iterator(Entry* const* buckets, std::size_t count, std::size_t from)
-            : buckets(buckets), count(count) {
+        Iterator(Entry* const* table, std::size_t size, std::size_t from)
+            : buckets(table), count(size) {
             settle(from);
         }
         void settle(std::size_t from) {

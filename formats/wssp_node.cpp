@@ -50,7 +50,7 @@ LiveNodes& live() {
 
 }  // namespace
 
-WSSPNode::WSSPNode(WSSPNodeKind kind) : kind(kind) {
+WSSPNode::WSSPNode(WSSPNodeKind nodeKind) : kind(nodeKind) {
     LiveNodes& registry = live();
     tmg::MutexLock lock(&registry.mutex);
     registry.insert(this);

@@ -31,7 +31,7 @@ DateTime::DateTime(std::time_t instant) : valid(false), fields(), offset(0) {
     valid = fieldsAt(instant, 0, fields);
 }
 
-DateTime::DateTime(const std::tm& given, std::int64_t offset) : valid(false), fields(given), offset(offset) {
+DateTime::DateTime(const std::tm& given, std::int64_t zoneOffset) : valid(false), fields(given), offset(zoneOffset) {
     valid = fieldsAt(secondsFromFields(given), offset, fields);
     if (!valid) fieldsFromSeconds(0, fields);  // keep the fields in range for format
 }

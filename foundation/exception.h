@@ -10,8 +10,8 @@ namespace tmg {
 class Exception : public std::exception {
 public:
     Exception() : code(0) {}
-    explicit Exception(int code) : code(code) {}
-    Exception(const std::string& message, int code) : message(message), code(code) {}
+    explicit Exception(int errorCode) : code(errorCode) {}
+    Exception(const std::string& text, int errorCode) : message(text), code(errorCode) {}
     ~Exception() override;
 
     // The message as a NUL-terminated text, valid while the exception lives; never null.
@@ -25,15 +25,15 @@ private:
 };
 
 // Declares a subclass whose default message is its own class name, code 0. It adds no data.
-#define TMG_DECLARE_EXCEPTION(Name, Base)                                   \
-    class Name : public Base {                                              \
-    public:                                                                 \
-        Name() : Base(std::string(#Name), 0) {}                             \
-        explicit Name(const std::string& message) : Base(message, 0) {}     \
-        ~Name() override;                                                   \
-                                                                            \
-    protected:                                                              \
-        Name(const std::string& message, int code) : Base(message, code) {} \
+#define TMG_DECLARE_EXCEPTION(Name, Base)                                       \
+    class Name : public Base {                                                  \
+    public:                                                                     \
+        Name() : Base(std::string(#Name), 0) {}                                 \
+        explicit Name(const std::string& text) : Base(text, 0) {}               \
+        ~Name() override;                                                       \
+                                                                                \
+    protected:                                                                  \
+        Name(const std::string& text, int errorCode) : Base(text, errorCode) {} \
     }
 
 // Subclasses take a message and code 0; the protected (message, code) form lets a class

@@ -47,9 +47,9 @@ bool passRepeatFilter(const std::string& tag, const std::string& message) {
 }  // namespace
 
 logline::logline() : id(0) {}
-logline::logline(unsigned int id) : id(id) {}
-logline::logline(const std::string& tag) : tag(tag), id(0) {}
-logline::logline(unsigned int id, const std::string& tag) : tag(tag), id(id) {}
+logline::logline(unsigned int requestId) : id(requestId) {}
+logline::logline(const std::string& lineTag) : tag(lineTag), id(0) {}
+logline::logline(unsigned int requestId, const std::string& lineTag) : tag(lineTag), id(requestId) {}
 
 logline::~logline() {
     try {

@@ -29,8 +29,8 @@ namespace tmg {
 class Socket {
 public:
     Socket() = default;
-    explicit Socket(int fd) : fd(fd) {}
-    Socket(int fd, std::uint64_t extra) : fd(fd), extra(extra) {}
+    explicit Socket(int descriptor) : fd(descriptor) {}
+    Socket(int descriptor, std::uint64_t extraValue) : fd(descriptor), extra(extraValue) {}
 
     // Sets the process-wide initialised flag; always true. cleanup clears it.
     static bool initialize();

@@ -34,7 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view input(text.get(), size - 1);
 
     NullSink sink;
-    tmg::MutexLock lock(&cgp::cgparserMutex());
+    // The parser mutex guards the read of the noted node; a dataset parse takes the pool
+    // mutex, which comes before it, so only a page parse is made under it.
+    tmg::MutexLock lock(&cgp::cgparserMutex(), mode == cgp::PageMode);
     bool ok = cgp::cgparserParseBytes(input, mode, &sink);
     if (mode == cgp::PageMode) {
         if (ok) {

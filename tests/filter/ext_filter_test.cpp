@@ -14,7 +14,7 @@ namespace {
 // A message filter whose scan returns a set result.
 class FixedFilter : public cgp::ExtFilter {
 public:
-    explicit FixedFilter(cgp::ScanResult result) : ExtFilter(false), result(std::move(result)) {}
+    explicit FixedFilter(cgp::ScanResult fixed) : ExtFilter(false), result(std::move(fixed)) {}
     cgp::ScanResult scanMessage(std::uint32_t, const std::string&) override { return result; }
 
 private:

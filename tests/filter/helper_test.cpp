@@ -27,7 +27,8 @@ struct Handled {
 // Supports "file"; answers with the number, the command and the parameters in brackets.
 class RecordingHelper : public cgp::Helper {
 public:
-    explicit RecordingHelper(bool threaded = false, const std::string& word = "REJECTED") : Helper(threaded, word) {}
+    explicit RecordingHelper(bool threadedRequests = false, const std::string& word = "REJECTED")
+        : Helper(threadedRequests, word) {}
 
     int protocolVersion(int requested) override {
         versionsAsked.push_back(requested);

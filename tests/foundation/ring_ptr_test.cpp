@@ -10,7 +10,7 @@ namespace {
 
 // Counts its own destructions; the count lives in the test.
 struct Tracked {
-    explicit Tracked(int* freed) : freed(freed) {}
+    explicit Tracked(int* counter) : freed(counter) {}
     ~Tracked() { ++*freed; }
     int* freed;
 };

@@ -94,7 +94,7 @@ Wait waitFor(int fd, short events, int wakeFd, Clock::time_point deadline) {
 
 class ScriptedServer::Player {
 public:
-    Player(ScriptedServer& server, std::size_t index, int fd) : server(server), index(index), fd(fd) {}
+    Player(ScriptedServer& owner, std::size_t number, int socket) : server(owner), index(number), fd(socket) {}
     ~Player() {
         if (fd >= 0) ::close(fd);
     }
