@@ -29,8 +29,10 @@ function(add_subsystem_tests name)
   target_compile_definitions(${name}_tests PRIVATE
     TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
     PROJECT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  # Every test ends within its time-out, so a hung one fails instead of stopping CI.
   gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60
-    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES TIMEOUT 120)
 endfunction()
 
 # One program per <name><suffix>.cpp file of the current folder, each linked against
