@@ -10,18 +10,20 @@ const char* const kTrimmed = " \t\r\n";
 
 }  // namespace
 
-bool takeThroughLineFeed(std::string& line, std::string& pending) {
-    std::string::size_type end = pending.find('\n');
+bool takeThroughLineFeed(std::string& line, std::string& buffer, std::size_t& start) {
+    std::string::size_type end = start < buffer.size() ? buffer.find('\n', start) : std::string::npos;
     if (end == std::string::npos) {
-        if (line.empty())
-            line.swap(pending);
-        else
-            line += pending;
-        pending.clear();
+        if (start < buffer.size()) line.append(buffer, start, std::string::npos);
+        buffer.clear();
+        start = 0;
         return false;
     }
-    line.append(pending, 0, end + 1);
-    pending.erase(0, end + 1);
+    line.append(buffer, start, end + 1 - start);
+    start = end + 1;
+    if (start == buffer.size()) {
+        buffer.clear();
+        start = 0;
+    }
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -9,12 +10,13 @@
 
 namespace cgp::cli_internal {
 
-// Line framing. Moves the bytes of pending through its first line feed onto the end of
-// line and returns true; the bytes after that line feed stay in pending. Without a line
-// feed all of pending moves onto line, pending is left empty and the result is false (the
-// caller receives more into pending and calls again). The line end stays as received
+// Line framing over a receive buffer whose unread bytes are buffer[start..]. Appends the
+// unread bytes through the first line feed to line and returns true; start moves past
+// them, and the bytes after that line feed stay unread. Without a line feed every unread
+// byte goes onto line, the buffer is emptied (start 0) and the result is false: the caller
+// receives the next chunk into the buffer and calls again. The line end stays as received
 // (CR LF, or a lone LF). Never throws but for lack of memory.
-bool takeThroughLineFeed(std::string& line, std::string& pending);
+bool takeThroughLineFeed(std::string& line, std::string& buffer, std::size_t& start);
 
 // The parts of one reply line.
 struct ReplyLine {

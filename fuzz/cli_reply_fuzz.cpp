@@ -48,15 +48,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
 
     std::string pending, line, framed;
-    std::size_t at = 0;
-    while (at < input.size() || !pending.empty()) {
-        if (pending.empty()) {
+    std::size_t start = 0, at = 0;
+    while (at < input.size() || start < pending.size()) {
+        if (start == pending.size()) {
             std::size_t length = 1 + (seed % 16);
             seed = seed * 1103515245u + 12345u;
             pending = input.substr(at, length);
             at += pending.size();
         }
-        if (!cgp::cli_internal::takeThroughLineFeed(line, pending)) continue;
+        if (!cgp::cli_internal::takeThroughLineFeed(line, pending, start)) continue;
         check(!line.empty() && line.back() == '\n' && line.find('\n') == line.size() - 1);
         checkSplit(line);
         framed += line;

@@ -88,28 +88,37 @@ TEST(ReplyLineTest, SplitsCodeAndText) {
 }
 
 TEST(ReplyLineTest, FramingTakesOneLineAndKeepsTheRest) {
-    std::string pending = "200 OK\r\n{a = b;}\r\n201 (";
+    std::string buffer = "200 OK\r\n{a = b;}\r\n201 (";
+    std::size_t start = 0;
     std::string line;
-    ASSERT_TRUE(takeThroughLineFeed(line, pending));
+    ASSERT_TRUE(takeThroughLineFeed(line, buffer, start));
     EXPECT_EQ(line, "200 OK\r\n");
     line.clear();
-    ASSERT_TRUE(takeThroughLineFeed(line, pending));
+    ASSERT_TRUE(takeThroughLineFeed(line, buffer, start));
     EXPECT_EQ(line, "{a = b;}\r\n");
     line.clear();
-    ASSERT_FALSE(takeThroughLineFeed(line, pending));
+    ASSERT_FALSE(takeThroughLineFeed(line, buffer, start));
     EXPECT_EQ(line, "201 (");
-    EXPECT_EQ(pending, "");
-    pending = "x)\n";
-    ASSERT_TRUE(takeThroughLineFeed(line, pending));
+    EXPECT_EQ(buffer, "");
+    EXPECT_EQ(start, 0u);
+    buffer = "x)\n";
+    ASSERT_TRUE(takeThroughLineFeed(line, buffer, start));
     EXPECT_EQ(line, "201 (x)\n");
-    EXPECT_EQ(pending, "");
+    EXPECT_EQ(buffer, "");  // a buffer read to its end is emptied
+    EXPECT_EQ(start, 0u);
 
     // A lone line feed ends a line; a lone CR does not.
     line.clear();
-    pending = "a\rb\nc";
-    ASSERT_TRUE(takeThroughLineFeed(line, pending));
+    buffer = "a\rb\nc";
+    ASSERT_TRUE(takeThroughLineFeed(line, buffer, start));
     EXPECT_EQ(line, "a\rb\n");
-    EXPECT_EQ(pending, "c");
+    EXPECT_EQ(buffer.substr(start), "c");
+    line.clear();
+    ASSERT_FALSE(takeThroughLineFeed(line, buffer, start));
+    EXPECT_EQ(line, "c");
+    line.clear();
+    ASSERT_FALSE(takeThroughLineFeed(line, buffer, start));
+    EXPECT_EQ(line, "");
 }
 
 }  // namespace
