@@ -15,7 +15,8 @@ function(add_subsystem name)
   endif()
 endfunction()
 
-# One GoogleTest executable per test folder, from all its *_test.cpp files.
+# One GoogleTest executable per test folder, from all its *_test.cpp files, linked with
+# the test support library of tests/support/.
 # Tests whose name or suite holds "Thread" are also labelled "threads".
 function(add_subsystem_tests name)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
@@ -24,7 +25,7 @@ function(add_subsystem_tests name)
     return()
   endif()
   add_executable(${name}_tests ${sources})
-  target_link_libraries(${name}_tests PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gtest_main Threads::Threads)
+  target_link_libraries(${name}_tests PRIVATE ${ARG_DEPENDS} test_support GTest::gtest GTest::gtest_main Threads::Threads)
   target_compile_definitions(${name}_tests PRIVATE
     TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
     PROJECT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

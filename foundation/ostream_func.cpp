@@ -12,4 +12,9 @@ std::string ostream_func::toString() const {
     return out.str();
 }
 
+std::ostream& operator<<(std::ostream& out, const ostream_func& object) {
+    object(out);
+    return out;
+}
+
 }  // namespace tmg

@@ -15,4 +15,7 @@ public:
     virtual std::string toString() const;
 };
 
+// Prints the object onto the stream: out << object is object(out).
+std::ostream& operator<<(std::ostream& out, const ostream_func& object);
+
 }  // namespace tmg

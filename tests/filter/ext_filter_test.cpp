@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "../foundation/capture_stdout.h"
 #include "filter/ext_filter.h"
 #include "foundation/file_stream.h"
+#include "tests/support/capture_stdout.h"
+
+using testsupport::CaptureStdout;
 
 namespace {
 

@@ -6,7 +6,9 @@
 
 #include "foundation/exception.h"
 #include "foundation/output_line.h"
-#include "tests/foundation/capture_stdout.h"
+#include "tests/support/capture_stdout.h"
+
+using testsupport::CaptureStdout;
 
 namespace {
 

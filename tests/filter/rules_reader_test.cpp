@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "filter/filter_settings.h"
+#include "tests/support/capture_stdout.h"
 
 namespace {
 
@@ -20,9 +21,9 @@ Names namesOf(const std::vector<FilterSettings::Rule>& rules) {
 // Reads the text into the holder and returns what the reader printed.
 std::string readText(FilterSettings& settings, const std::string& text) {
     std::istringstream in(text);
-    testing::internal::CaptureStdout();
+    testsupport::CaptureStdout capture;
     settings.read(in);
-    return testing::internal::GetCapturedStdout();
+    return capture.text();
 }
 
 struct LineCase {

@@ -369,7 +369,7 @@ TEST(ConformanceTestPage, Loops) {
         {"<!--%%FOREACH \"e\" IN l-->x<!--%%ENDFOR e-->", "failed"},
     });
 
-    conformance::CaptureFd1 capture;
+    testsupport::CaptureStdout capture;
     std::size_t before = cgp::wsspLiveNodeCount();
     EXPECT_EQ("failed", dumpPage("<!--%%FOREACH a IN l-->x<!--%%EMPTYFOR b-->y<!--%%ENDFOR a-->"));
     EXPECT_EQ("failed", dumpPage("<!--%%FOREACH A IN l-->x<!--%%EMPTYFOR a-->y<!--%%ENDFOR C-->"));
@@ -723,7 +723,7 @@ TEST(ConformanceTestRouter, Rows) {
 TEST(ConformanceTestRouter, FromFile) {
     std::string path = processTempFolder().write("conformance-router.data", "Mail: <a@b> = c\n; remark\nd = \n");
     RecordingSink sink;
-    conformance::CaptureFd1 capture;
+    testsupport::CaptureStdout capture;
     EXPECT_TRUE(cgp::cgparserParseFile(path, cgp::RouterMode, &sink));
     EXPECT_EQ("", capture.text());
     EXPECT_EQ((std::vector<Row>{{"a@b", true, "c"}, {"d", false, std::nullopt}}), sink.rows);

@@ -21,7 +21,7 @@ using cgp::DataSet;
 using cgp::DataSetKind;
 using conformance::A;
 using conformance::B;
-using conformance::CaptureFd1;
+using testsupport::CaptureStdout;
 using conformance::D;
 using conformance::E;
 using conformance::S;
@@ -278,7 +278,7 @@ TEST(ConformanceTestReader, ResultLink) {
 }
 
 TEST(ConformanceTestReader, ParseIsQuiet) {
-    CaptureFd1 capture;
+    testsupport::CaptureStdout capture;
     cgp::parseDataSetText("(a b");
     cgp::cgparserParseString("(a b", cgp::DataSetMode);
     cgp::cgparserParseString("%%a b%%", cgp::PageMode);
@@ -292,7 +292,7 @@ TEST(ConformanceTestReader, LoadingFiles) {
     std::string folder = tmp / "conformance-folder.data";
     mkdir(folder.c_str(), 0700);
 
-    CaptureFd1 capture;
+    testsupport::CaptureStdout capture;
     EXPECT_TRUE(cgp::loadDataSetFile(good)->equals(D({{"a", A({S("1"), S("2")})}, {"b", B("Hello")}})));
     EXPECT_TRUE(cgp::loadDataSetFile(tmp / "conformance-missing.data")->isEmpty());
     EXPECT_TRUE(cgp::loadDataSetFile(folder)->isEmpty());
@@ -308,7 +308,7 @@ TEST(ConformanceTestReader, TraceSwitch) {
     std::string folder = tmp / "conformance-trace-folder";
     mkdir(folder.c_str(), 0700);
     EXPECT_FALSE(cgp::dataSetReaderTrace.load());
-    CaptureFd1 capture;
+    testsupport::CaptureStdout capture;
     cgp::dataSetReaderTrace = true;
     cgp::loadDataSetFile(missing);
     cgp::parseDataSetText("(");
@@ -363,7 +363,7 @@ TEST(ConformanceTestReader, ErrorLines) {
     }
 
     std::string bad = processTempFolder().write("conformance-error-via-load", "{a=b c}");
-    CaptureFd1 capture;
+    testsupport::CaptureStdout capture;
     EXPECT_TRUE(cgp::loadDataSetFile(bad)->isEmpty());
     EXPECT_EQ("* while parsing \"" + bad + "\" file: syntax error : near \"}\" (0:7)\n", capture.text());
 }

@@ -1,11 +1,5 @@
 #pragma once
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <iostream>
 #include <memory>
 #include <string>
 #include <utility>
@@ -17,42 +11,14 @@
 #include "formats/wssp_node.h"
 #include "formats/wssp_node_dump.h"
 #include "foundation/mutex.h"
-#include "tests/foundation/temp_folder.h"
+#include "tests/support/capture_stdout.h"
+#include "tests/support/temp_folder.h"
+
+using testsupport::TempFolder;
+using testsupport::processTempFolder;
+using testsupport::readWhole;
 
 namespace conformance {
-
-// Captures everything written to file descriptor 1 (stdio, std::cout and plain writes
-// alike) for the life of the object.
-class CaptureFd1 {
-public:
-    CaptureFd1() {
-        static std::atomic<int> counter{0};
-        path = processTempFolder() / ("fd1-capture-" + std::to_string(++counter));
-        std::cout.flush();
-        fflush(stdout);
-        saved = dup(1);
-        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(fd, 1);
-        close(fd);
-    }
-    ~CaptureFd1() { restore(); }
-    std::string text() {
-        restore();
-        return readWhole(path);
-    }
-
-private:
-    void restore() {
-        if (saved < 0) return;
-        std::cout.flush();
-        fflush(stdout);
-        dup2(saved, 1);
-        close(saved);
-        saved = -1;
-    }
-    std::string path;
-    int saved = -1;
-};
 
 // Value builders for expected trees.
 inline cgp::DataSet S(const std::string& text) { return cgp::DataSet(text); }
@@ -92,7 +58,7 @@ inline std::string dumpPage(const std::string& text) {
 
 // The output of a file parse in a mode: its result and what it wrote on standard output.
 inline std::pair<bool, std::string> parseFileOutput(const std::string& path, int mode) {
-    CaptureFd1 capture;
+    testsupport::CaptureStdout capture;
     bool ok = cgp::cgparserParseFile(path, mode);
     return {ok, capture.text()};
 }

@@ -10,8 +10,11 @@
 #include "formats/dataset_reader.h"
 #include "formats/dataset_writer.h"
 #include "formats/parser.h"
-#include "tests/foundation/capture_stdout.h"
-#include "tests/foundation/temp_folder.h"
+#include "tests/support/capture_stdout.h"
+#include "tests/support/temp_folder.h"
+
+using testsupport::processTempFolder;
+using testsupport::CaptureStdout;
 
 namespace cgp {
 namespace {

@@ -1,5 +1,6 @@
 #include "formats/dataset_writer.h"
 #include "formats/dataset_reader.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -128,16 +129,9 @@ TEST(DataSetWriterTest, TextReadsBackInBothLayouts) {
 
 class DataSetFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/dataset_writer_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override {
-        std::remove((folder + "/out.data").c_str());
-        rmdir(folder.c_str());
-    }
-    std::string folder;
+    void SetUp() override { ASSERT_FALSE(folder.empty()); }
+    testsupport::TempFolder temp;
+    const std::string folder = temp.path();
 };
 
 TEST_F(DataSetFileTest, WritesTheMultiLineForm) {

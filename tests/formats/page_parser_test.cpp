@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/formats/page_test_util.h"
-#include "tests/foundation/temp_folder.h"
+#include "tests/support/temp_folder.h"
+
+using testsupport::processTempFolder;
 
 namespace cgp {
 namespace {

@@ -9,8 +9,11 @@
 #include "formats/parse_context.h"
 #include "formats/parser_fatal.h"
 #include "formats/wssp_node.h"
-#include "tests/foundation/capture_stdout.h"
-#include "tests/foundation/temp_folder.h"
+#include "tests/support/capture_stdout.h"
+#include "tests/support/temp_folder.h"
+
+using testsupport::processTempFolder;
+using testsupport::CaptureStdout;
 
 namespace cgp {
 namespace {

@@ -6,7 +6,9 @@
 #include "formats/parser_tokens.h"
 #include "formats/wssp_builders.h"
 #include "formats/wssp_node_dump.h"
-#include "tests/foundation/capture_stdout.h"
+#include "tests/support/capture_stdout.h"
+
+using testsupport::CaptureStdout;
 
 namespace cgp {
 namespace {

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <type_traits>
 
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
+
+using testsupport::TempFolder;
+using testsupport::readWhole;
 
 namespace {
 

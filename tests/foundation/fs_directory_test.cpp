@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
+
+using testsupport::TempFolder;
 
 namespace {
 

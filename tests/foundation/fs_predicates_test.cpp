@@ -11,7 +11,10 @@
 #include <chrono>
 #include <future>
 
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
+
+using testsupport::TempFolder;
+using testsupport::readWhole;
 
 namespace {
 

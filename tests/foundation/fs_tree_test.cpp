@@ -4,7 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "temp_folder.h"
+#include <filesystem>
+
+#include "tests/support/temp_folder.h"
+
+using testsupport::TempFolder;
+using testsupport::readWhole;
 
 namespace fs = std::filesystem;
 

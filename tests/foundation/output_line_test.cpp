@@ -5,9 +5,11 @@
 #include <thread>
 #include <vector>
 
-#include "capture_stdout.h"
+#include "tests/support/capture_stdout.h"
 #include "foundation/log_line.h"
 #include "foundation/ostream_func.h"
+
+using testsupport::CaptureStdout;
 
 namespace {
 

@@ -4,7 +4,10 @@
 
 #include <string>
 
-#include "scoped_time_zone.h"
+#include "tests/support/scoped_time_zone.h"
+
+using testsupport::ScopedTimeZone;
+using testsupport::kTestTimeZones;
 
 namespace {
 

@@ -1,28 +1,18 @@
 #pragma once
 
-#include <cstdlib>
-#include <ctime>
+// The process's time zone for the life of one object, for tests of local-time code.
+
 #include <string>
 
+namespace testsupport {
+
 // Sets the process's time zone (a POSIX TZ string such as "EST5EDT,M3.2.0,M11.1.0", which
-// needs no zone database) for the life of the object, then restores the previous one.
+// needs no zone database) for the life of the object, then restores the previous one (or
+// none). Not for use while other threads read the time zone.
 class ScopedTimeZone {
 public:
-    explicit ScopedTimeZone(const char* tz) {
-        const char* old = std::getenv("TZ");
-        hadOld = old != nullptr;
-        if (hadOld) previous = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (hadOld) {
-            setenv("TZ", previous.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
+    explicit ScopedTimeZone(const char* tz);
+    ~ScopedTimeZone();
     ScopedTimeZone(const ScopedTimeZone&) = delete;
     ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
 
@@ -33,3 +23,5 @@ private:
 
 // The zones the date tests run under: UTC, one with summer time, one with a half hour.
 inline const char* const kTestTimeZones[] = {"UTC0", "EST5EDT,M3.2.0,M11.1.0", "XST-5:30"};
+
+}  // namespace testsupport
