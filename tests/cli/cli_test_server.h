@@ -11,7 +11,7 @@
 #include <string>
 
 #include "cli/cli.h"
-#include "support/scripted_server.h"
+#include "tests/support/scripted_server.h"
 
 namespace clitest {
 
