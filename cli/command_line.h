@@ -150,7 +150,7 @@ private:
 template <class Owner>
 class OptionalElements {
 public:
-    OptionalElements(Owner& owner, bool condition) : owner(owner), on(condition) {}
+    OptionalElements(Owner& line, bool condition) : owner(line), on(condition) {}
 
     OptionalElements& keyword(const char* keyword) {
         if (on) owner.appendKeyword(keyword);
@@ -197,7 +197,7 @@ public:
 // A line built for a client, sent by one of the terminals.
 class Command final : public LineElements<Command> {
 public:
-    Command(CLI& client, const char* command) : LineElements(command), client(client) {}
+    Command(CLI& target, const char* command) : LineElements(command), client(target) {}
     Command(const Command&) = delete;
     Command& operator=(const Command&) = delete;
 

@@ -13,8 +13,8 @@ namespace cgp::cli_internal {
 // account (536) from a wrong password.
 class LoginRefusedException : public tmg::InvalidLoginException {
 public:
-    LoginRefusedException(const std::string& message, int replyCode, const std::string& replyText)
-        : InvalidLoginException(message), replyCode(replyCode), replyText(replyText) {}
+    LoginRefusedException(const std::string& refusal, int code, const std::string& text)
+        : InvalidLoginException(refusal), replyCode(code), replyText(text) {}
     ~LoginRefusedException() override;
 
     int replyCode;
