@@ -13,8 +13,8 @@ namespace cgp::cli_internal {
 // account (536) from a wrong password.
 class LoginRefusedException : public tmg::InvalidLoginException {
 public:
-    LoginRefusedException(const std::string& refusal, int code, const std::string& text)
-        : InvalidLoginException(refusal), replyCode(code), replyText(text) {}
+    LoginRefusedException(const std::string& refusal, int serverCode, const std::string& serverText)
+        : InvalidLoginException(refusal), replyCode(serverCode), replyText(serverText) {}
     ~LoginRefusedException() override;
 
     int replyCode;

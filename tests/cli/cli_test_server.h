@@ -60,7 +60,7 @@ inline std::uint16_t closedPort() {
 template <class T>
 class ScopedDefault {
 public:
-    ScopedDefault(T& value, T replacement) : value(value), saved(value) { value = replacement; }
+    ScopedDefault(T& target, T replacement) : value(target), saved(target) { value = replacement; }
     ~ScopedDefault() { value = saved; }
     ScopedDefault(const ScopedDefault&) = delete;
     ScopedDefault& operator=(const ScopedDefault&) = delete;
