@@ -8,7 +8,7 @@ namespace {
 // Its own mutex: the address split reads the value under the cache and parser mutexes,
 // and the Router mutex, taken outside those, would invert the lock order.
 struct DefaultDomain {
-    tmg::MutexInterface mutex;
+    tmg::MutexInterface mutex{tmg::LockRank::DefaultDomain};
     std::string value;
 };
 

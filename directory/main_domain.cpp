@@ -25,9 +25,4 @@ const std::string& mainDomainName() {
     return mainDomain;
 }
 
-tmg::MutexInterface& accountCacheMutex() {
-    static tmg::MutexInterface* mutex = new tmg::MutexInterface;
-    return *mutex;
-}
-
 }  // namespace cgp

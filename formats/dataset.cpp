@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "formats/dataset_number.h"
+#include "formats/internal/dataset_number.h"
 
 namespace cgp {
 

@@ -2,8 +2,8 @@
 // call of value(), so the depth that the stack limit allows fits the machine stack.
 #include <string>
 
-#include "formats/dataset_pool.h"
-#include "formats/parser_grammars.h"
+#include "formats/internal/dataset_pool.h"
+#include "formats/internal/parser_grammars.h"
 
 namespace cgp {
 

@@ -1,7 +1,7 @@
 #include "formats/dataset.h"
 
 #include "foundation/exception.h"
-#include "formats/dataset_number.h"
+#include "formats/internal/dataset_number.h"
 
 namespace cgp {
 

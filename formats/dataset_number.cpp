@@ -1,4 +1,4 @@
-#include "formats/dataset_number.h"
+#include "formats/internal/dataset_number.h"
 
 #include <climits>
 

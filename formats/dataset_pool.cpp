@@ -1,4 +1,4 @@
-#include "formats/dataset_pool.h"
+#include "formats/internal/dataset_pool.h"
 
 #include <memory>
 #include <new>
@@ -97,7 +97,7 @@ bool isBase64Byte(unsigned char c) {
 }  // namespace
 
 tmg::MutexInterface& dataSetPoolMutex() {
-    static tmg::MutexInterface* mutex = new tmg::MutexInterface;
+    static tmg::MutexInterface* mutex = new tmg::MutexInterface(tmg::LockRank::DataSetPool);
     return *mutex;
 }
 

@@ -1,6 +1,6 @@
 #include "formats/dataset_reader.h"
 
-#include "formats/dataset_pool.h"
+#include "formats/internal/dataset_pool.h"
 #include "formats/parser.h"
 #include "foundation/fs_predicates.h"
 #include "foundation/log_line.h"

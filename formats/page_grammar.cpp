@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "formats/parser_grammars.h"
-#include "formats/wssp_builders.h"
+#include "formats/internal/parser_grammars.h"
+#include "formats/internal/wssp_builders.h"
 
 namespace cgp {
 

@@ -1,4 +1,4 @@
-#include "formats/page_words.h"
+#include "formats/internal/page_words.h"
 
 #include "foundation/case_fold.h"
 #include "formats/parser_tokens.h"

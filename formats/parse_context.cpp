@@ -1,4 +1,4 @@
-#include "formats/parse_context.h"
+#include "formats/internal/parse_context.h"
 
 #include "foundation/output_line.h"
 

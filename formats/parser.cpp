@@ -4,10 +4,10 @@
 #include <memory>
 #include <new>
 
-#include "formats/dataset_pool.h"
-#include "formats/parser_fatal.h"
-#include "formats/parser_grammars.h"
-#include "formats/scanner.h"
+#include "formats/internal/dataset_pool.h"
+#include "formats/internal/parser_fatal.h"
+#include "formats/internal/parser_grammars.h"
+#include "formats/internal/scanner.h"
 
 namespace cgp {
 
@@ -61,7 +61,7 @@ bool guardedParse(std::string_view input, int mode, const std::string& fileName,
 }  // namespace
 
 tmg::MutexInterface& cgparserMutex() {
-    static tmg::MutexInterface* mutex = new tmg::MutexInterface;
+    static tmg::MutexInterface* mutex = new tmg::MutexInterface(tmg::LockRank::Parser);
     return *mutex;
 }
 

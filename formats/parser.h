@@ -13,8 +13,8 @@ class RouterRowSink;
 
 // The parser of the server's three text languages. mode is a ParserMode: 0 template
 // page, 1 Router table, 2 dataset. Each parse runs under the process-wide parser mutex;
-// a dataset parse takes the dataset value-pool mutex first (the lock order is pool, then
-// parser), so callers that hold the pool mutex may call in.
+// a dataset parse takes the dataset value-pool mutex first (the lock order of
+// foundation/lock_order.h: pool, then parser), so callers that hold the pool mutex may call in.
 //
 // Results: a page-mode parse leaves the page with the node tree (the noted node of
 // wssp_node.h; climb its parents to the root, which the caller then owns, and hold the

@@ -1,4 +1,4 @@
-#include "formats/parser_fatal.h"
+#include "formats/internal/parser_fatal.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The Router table grammar: one row per line, an optional label before it.
 #include <string>
 
-#include "formats/parser_grammars.h"
+#include "formats/internal/parser_grammars.h"
 #include "formats/router_row_sink.h"
 
 namespace cgp {

@@ -1,5 +1,5 @@
 // The dataset language's tokens.
-#include "formats/scanner.h"
+#include "formats/internal/scanner.h"
 
 namespace cgp {
 

@@ -1,8 +1,8 @@
 // The template page language's tokens: page text with its openers, and the bodies of
 // directives, outputs and includes.
-#include "formats/scanner.h"
+#include "formats/internal/scanner.h"
 
-#include "formats/page_words.h"
+#include "formats/internal/page_words.h"
 
 namespace cgp {
 

@@ -1,5 +1,5 @@
 // The Router table language's tokens.
-#include "formats/scanner.h"
+#include "formats/internal/scanner.h"
 
 namespace cgp {
 

@@ -1,6 +1,6 @@
-#include "formats/scanner.h"
+#include "formats/internal/scanner.h"
 
-#include "formats/parser_fatal.h"
+#include "formats/internal/parser_fatal.h"
 
 namespace cgp {
 

@@ -1,4 +1,4 @@
-#include "formats/wssp_builders.h"
+#include "formats/internal/wssp_builders.h"
 
 #include <climits>
 #include <cstdint>

@@ -7,7 +7,7 @@ namespace cgp {
 // The live-node set as a list threaded through the nodes. Never destroyed: nodes may be
 // freed by other objects' destructors at exit.
 struct LiveNodes {
-    tmg::MutexInterface mutex;
+    tmg::MutexInterface mutex{tmg::LockRank::PageNodes};
     WSSPNode* first = nullptr;
     std::size_t count = 0;
     WSSPNode* noted = nullptr;

@@ -17,7 +17,7 @@ struct RepeatEntry {
 // units' destructors at exit stay safe.
 struct RepeatFilter {
     std::unordered_map<std::string, RepeatEntry> table{100};
-    MutexInterface mutex;
+    MutexInterface mutex{LockRank::LogRepeat};
 };
 
 RepeatFilter& repeatFilter() {

@@ -1,5 +1,7 @@
 #include "foundation/output_line.h"
 
+#include <pthread.h>
+
 #include <iostream>
 
 #include "foundation/mutex.h"
@@ -10,7 +12,7 @@ namespace {
 
 // Never destroyed: a line may still be written by another unit's destructor at exit.
 MutexInterface& outputMutex() {
-    static MutexInterface* mutex = new MutexInterface;
+    static MutexInterface* mutex = new MutexInterface(LockRank::Output);
     return *mutex;
 }
 
@@ -24,9 +26,17 @@ ostream_base::ostream_base() : std::ostream(nullptr), buffer(std::ios_base::out)
 ostream_base::~ostream_base() = default;
 
 void writeOutputLine(const std::string& lineWithFeed) {
-    MutexLock lock(&outputMutex());
-    std::cout.write(lineWithFeed.data(), static_cast<std::streamsize>(lineWithFeed.size()));
-    std::cout.flush();
+    // The write is a cancellation point, and we are called from destructors: a thread
+    // cancelled there would unwind through one and end the process. The cancellation
+    // waits for the next point after the line is out, whole.
+    int cancelState = 0;
+    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &cancelState);
+    {
+        MutexLock lock(&outputMutex());
+        std::cout.write(lineWithFeed.data(), static_cast<std::streamsize>(lineWithFeed.size()));
+        std::cout.flush();
+    }
+    pthread_setcancelstate(cancelState, nullptr);
 }
 
 outline::~outline() {

@@ -29,7 +29,8 @@ public:
 };
 
 // Writes one whole line (text plus a line feed, nothing stripped) to standard output
-// under the output mutex and flushes it. The common end of outline and logline.
+// under the output mutex and flushes it. The common end of outline and logline. A thread
+// cancelled meanwhile stops at its next cancellation point after the line is written.
 void writeOutputLine(const std::string& lineWithFeed);
 
 }  // namespace tmg

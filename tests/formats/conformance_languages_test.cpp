@@ -13,7 +13,7 @@
 #include "formats/dataset_reader.h"
 #include "formats/parser.h"
 #include "formats/router_row_sink.h"
-#include "formats/wssp_builders.h"
+#include "formats/internal/wssp_builders.h"
 #include "formats/wssp_node.h"
 #include "formats/wssp_node_dump.h"
 #include "formats/wssp_values.h"
@@ -437,10 +437,10 @@ TEST(ConformanceTestPage, SyntaxErrors) {
 TEST(ConformanceTestPage, FailedParsesLeaveNoNodes) {
     std::size_t before = cgp::wsspLiveNodeCount();
     for (const char* page : {"%%a b%%", "<!--%%IF a-->x%%y%%<!--%%ELSE-->", "text%%a.b.c&", "<!--%%INCLUDE \"f\" (a,"})
-        EXPECT_EQ(nullptr, conformance::parsePage(page)) << page;
+        EXPECT_EQ(nullptr, cgp::parsePageText(page)) << page;
     EXPECT_EQ(before, cgp::wsspLiveNodeCount());
     {
-        auto root = conformance::parsePage("a<!--%%IF x-->%%y.z%%<!--%%ENDIF-->");
+        auto root = cgp::parsePageText("a<!--%%IF x-->%%y.z%%<!--%%ENDIF-->");
         ASSERT_NE(nullptr, root);
         EXPECT_GT(cgp::wsspLiveNodeCount(), before);
     }
@@ -456,11 +456,11 @@ TEST(ConformanceTestPage, NestingLimit) {
         for (int i = 0; i < depth; ++i) page += "<!--%%ENDIF-->";
         return page;
     };
-    EXPECT_NE(nullptr, conformance::parsePage(nested(1800)));
-    EXPECT_NE(nullptr, conformance::parsePage(ifs(1100)));
+    EXPECT_NE(nullptr, cgp::parsePageText(nested(1800)));
+    EXPECT_NE(nullptr, cgp::parsePageText(ifs(1100)));
     std::size_t before = cgp::wsspLiveNodeCount();
-    EXPECT_EQ(nullptr, conformance::parsePage(nested(2500)));
-    EXPECT_EQ(nullptr, conformance::parsePage(ifs(1500)));
+    EXPECT_EQ(nullptr, cgp::parsePageText(nested(2500)));
+    EXPECT_EQ(nullptr, cgp::parsePageText(ifs(1500)));
     EXPECT_EQ(before, cgp::wsspLiveNodeCount());
 
     std::string path = processTempFolder().write("conformance-deep.wssp", ifs(2500));
@@ -485,12 +485,12 @@ TEST(ConformanceTestPage, EveryPrefixOfAPageIsSafe) {
             std::string prefix = text->substr(0, cut);
             for (int mode : {0, 1, 2}) cgp::cgparserTokenize(prefix, mode);
             cgp::cgparserParseString(prefix, cgp::RouterMode);
-            conformance::parsePage(prefix);  // a parsed page is freed with its root
+            cgp::parsePageText(prefix);  // a parsed page is freed with its root
             cgp::parseDataSetText(prefix);
         }
     }
     EXPECT_EQ(before, cgp::wsspLiveNodeCount());
-    EXPECT_NE(nullptr, conformance::parsePage(page));
+    EXPECT_NE(nullptr, cgp::parsePageText(page));
     EXPECT_FALSE(cgp::parseDataSetText(data)->isEmpty());
     EXPECT_TRUE(cgp::cgparserParseString(router, cgp::RouterMode));
 }

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "formats/dataset.h"
-#include "formats/dataset_pool.h"
+#include "formats/internal/dataset_pool.h"
 #include "formats/dataset_reader.h"
 #include "formats/dataset_writer.h"
-#include "formats/parse_context.h"
+#include "formats/internal/parse_context.h"
 #include "formats/parser.h"
 #include "tests/formats/conformance_util.h"
 

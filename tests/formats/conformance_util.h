@@ -7,6 +7,7 @@
 
 #include "formats/dataset.h"
 #include "formats/dataset_writer.h"
+#include "formats/page_parse.h"
 #include "formats/parser.h"
 #include "formats/wssp_node.h"
 #include "formats/wssp_node_dump.h"
@@ -43,16 +44,8 @@ inline std::string show(const cgp::DataSet& value) {
     return "kind " + std::to_string(static_cast<int>(value.kind())) + ": " + cgp::DataSet::toString(value, false);
 }
 
-// A page parsed in mode 0: its root, owned, or null when the parse failed.
-inline std::unique_ptr<cgp::WSSPNode> parsePage(const std::string& text) {
-    tmg::MutexLock lock(&cgp::cgparserMutex());
-    cgp::cgparserClearNotedNode();
-    if (!cgp::cgparserParseString(text, cgp::PageMode)) return nullptr;
-    return std::unique_ptr<cgp::WSSPNode>(cgp::wsspRootOf(cgp::cgparserNotedNode()));
-}
-
 inline std::string dumpPage(const std::string& text) {
-    auto root = parsePage(text);
+    auto root = cgp::parsePageText(text);
     return root ? cgp::dumpWSSPTree(root.get()) : std::string("failed");
 }
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "formats/dataset_pool.h"
+#include "formats/internal/dataset_pool.h"
 #include "formats/dataset_reader.h"
 #include "formats/dataset_writer.h"
 #include "formats/parser.h"

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "formats/parser.h"
+#include "foundation/mutex.h"
 #include "tests/formats/page_test_util.h"
+#include "tests/support/capture_stdout.h"
 #include "tests/support/temp_folder.h"
 
 using testsupport::processTempFolder;
@@ -152,7 +157,7 @@ TEST(PageParserTest, LongChainsSimplifyDumpAndFree) {
         for (int i = 0; i < operands; ++i) expected += ", Var b)";
         expected += "))";
         std::size_t before = wsspLiveNodeCount();
-        std::unique_ptr<WSSPNode> root = parsePage(page);
+        std::unique_ptr<WSSPNode> root = parsePageText(page);
         ASSERT_NE(root, nullptr) << joint;
         root->simplify();
         std::string dump = dumpWSSPTree(root.get());
@@ -163,7 +168,7 @@ TEST(PageParserTest, LongChainsSimplifyDumpAndFree) {
 }
 
 TEST(PageParserTest, SimplifyLiftsOnlyChildSequences) {
-    std::unique_ptr<WSSPNode> root = parsePage("<!--%%IF a-->x<!--%%ELSE-->y%%z%%<!--%%ENDIF-->");
+    std::unique_ptr<WSSPNode> root = parsePageText("<!--%%IF a-->x<!--%%ELSE-->y%%z%%<!--%%ENDIF-->");
     ASSERT_NE(root, nullptr);
     root->simplify();
     EXPECT_EQ(dumpWSSPTree(root.get()), "Seq(If(Var a, Text \"x\", Seq(Text \"y\", Output(Empty, Var z))))");
@@ -181,6 +186,27 @@ TEST(PageParserTest, ParseFileNotesTheRoot) {
     std::unique_ptr<WSSPNode> root(wsspRootOf(cgparserNotedNode()));
     EXPECT_EQ(dumpWSSPTree(root.get()), "Seq(Text \"<html>\", Output(Call 332, Var title), Text \"</html>\\n\")");
     std::remove(path.c_str());
+}
+
+TEST(PageParserTest, PageFileGivesItsTreeOrNothing) {
+    std::size_t before = wsspLiveNodeCount();
+    std::string good = processTempFolder().write("page_file_good.wssp", "a%%b%%");
+    std::unique_ptr<WSSPNode> root = parsePageFile(good);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(dumpWSSPTree(root.get()), "Seq(Text \"a\", Output(Empty, Var b))");
+    EXPECT_EQ(cgparserNotedNode(), nullptr);  // handed over, not left for another reader
+    root.reset();
+    EXPECT_EQ(wsspLiveNodeCount(), before);
+
+    std::string bad = processTempFolder().write("page_file_bad.wssp", "<!--%%IF x-->y");
+    testsupport::CaptureStdout capture;
+    EXPECT_EQ(parsePageFile(bad), nullptr);
+    EXPECT_EQ(parsePageFile(processTempFolder() / "page_file_missing.wssp"), nullptr);
+    std::string printed = capture.text();
+    capture.stop();
+    EXPECT_EQ(printed.rfind("* while parsing \"" + bad + "\" file: ", 0), 0u) << printed;
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+    EXPECT_EQ(wsspLiveNodeCount(), before);
 }
 
 }  // namespace

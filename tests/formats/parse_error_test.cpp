@@ -6,8 +6,8 @@
 #include <string>
 
 #include "formats/parser.h"
-#include "formats/parse_context.h"
-#include "formats/parser_fatal.h"
+#include "formats/internal/parse_context.h"
+#include "formats/internal/parser_fatal.h"
 #include "formats/wssp_node.h"
 #include "tests/support/capture_stdout.h"
 #include "tests/support/temp_folder.h"

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "formats/parser_tokens.h"
-#include "formats/wssp_builders.h"
+#include "formats/internal/wssp_builders.h"
 #include "formats/wssp_node_dump.h"
 #include "tests/support/capture_stdout.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "formats/parse_context.h"
+#include "formats/internal/parse_context.h"
 #include "formats/wssp_node.h"
 
 namespace cgp {

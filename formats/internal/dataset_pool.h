@@ -15,8 +15,8 @@ namespace cgp {
 // put a value into its container instead and leave its position empty. Everything here
 // must be called with the pool mutex held (the dataset-mode parse takes it itself).
 
-// The pool mutex: recursive, made on first use, never destroyed. Take it before the
-// parser mutex, never after.
+// The pool mutex: recursive, made on first use, never destroyed; rank DataSetPool of
+// foundation/lock_order.h, so taken before the parser mutex, never after.
 tmg::MutexInterface& dataSetPoolMutex();
 
 // Releases every value and forgets the result.

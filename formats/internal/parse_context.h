@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "formats/scanner.h"
+#include "formats/internal/scanner.h"
 
 namespace cgp {
 

@@ -1,0 +1,174 @@
+#include "foundation/thread_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "foundation/condition.h"
+#include "foundation/process.h"
+#include "tests/support/sanitizer_build.h"
+
+namespace {
+
+// What the tasks of one test share.
+struct Board {
+    std::mutex mutex;
+    std::vector<int> started;
+    std::set<std::thread::id> threads;
+    int running = 0;
+    int mostAtOnce = 0;
+    std::atomic<int> finished{0};
+    std::atomic<int> unwound{0};
+    std::atomic<bool> release{false};
+    tmg::Condition allDone;
+    int expected = 0;
+};
+
+struct Job {
+    Board* board;
+    int index;
+};
+
+void* recordAndSleep(void* argument) {
+    Job* job = static_cast<Job*>(argument);
+    Board& b = *job->board;
+    {
+        std::lock_guard<std::mutex> lock(b.mutex);
+        b.started.push_back(job->index);
+        b.threads.insert(std::this_thread::get_id());
+        b.mostAtOnce = std::max(b.mostAtOnce, ++b.running);
+    }
+    tmg::sleepMilliseconds(20);
+    {
+        std::lock_guard<std::mutex> lock(b.mutex);
+        --b.running;
+    }
+    if (++b.finished == b.expected) b.allDone.signal();
+    return nullptr;
+}
+
+void* signalBoard(void* argument) {
+    static_cast<Board*>(argument)->allDone.signal();
+    return nullptr;
+}
+
+// Waits for the board's release flag (polling, so that cancellation finds a point), and
+// counts in its guard's destructor when it is unwound instead.
+struct CountUnwinding {
+    Board* board;
+    bool done = false;
+    ~CountUnwinding() {
+        if (!done) ++board->unwound;
+    }
+};
+void* loopUntilReleased(void* argument) {
+    Board* b = static_cast<Board*>(argument);
+    CountUnwinding guard{b};
+    {
+        std::lock_guard<std::mutex> lock(b->mutex);
+        ++b->running;
+    }
+    while (!b->release.load()) tmg::sleepMilliseconds(1);
+    guard.done = true;
+    ++b->finished;
+    return nullptr;
+}
+
+int runningOn(Board& b) {
+    std::lock_guard<std::mutex> lock(b.mutex);
+    return b.running;
+}
+
+// Waits up to 2 s for n tasks to be running.
+bool awaitRunning(Board& b, int n) {
+    for (int i = 0; i < 2000 && runningOn(b) < n; ++i) tmg::sleepMilliseconds(1);
+    return runningOn(b) >= n;
+}
+
+TEST(ThreadPoolThreadTest, TwoWorkersRunTasksInOrderAndNeverMoreThanTwo) {
+    Board board;
+    board.expected = 5;
+    std::vector<Job> jobs;
+    for (int i = 0; i < 5; ++i) jobs.push_back({&board, i});
+    tmg::ThreadPool pool(2);
+    for (Job& job : jobs) pool.submit(recordAndSleep, &job);
+    ASSERT_TRUE(board.allDone.waitFor(5000));
+    std::lock_guard<std::mutex> lock(board.mutex);
+    EXPECT_EQ(board.started, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_LE(board.mostAtOnce, 2);
+    EXPECT_LE(board.threads.size(), 2u);
+}
+
+TEST(ThreadPoolThreadTest, OneWorkerTakesEveryTaskGivenOneAtATime) {
+    // Each task is submitted while the worker may be between its task and going idle: a
+    // lost wake-up shows as a task that waits for the next submit.
+    Board board;
+    tmg::ThreadPool pool(1);
+    for (int i = 0; i < 200; ++i) {
+        pool.submit(signalBoard, &board);
+        ASSERT_TRUE(board.allDone.waitFor(2000)) << "task " << i << " was not run";
+    }
+}
+
+TEST(ThreadPoolThreadTest, StopWaitsForTasksInHandAndDropsTheQueue) {
+    Board board;
+    tmg::ThreadPool pool(2);
+    for (int i = 0; i < 6; ++i) pool.submit(loopUntilReleased, &board);
+    ASSERT_TRUE(awaitRunning(board, 2));
+    std::thread releaser([&] {
+        tmg::sleepMilliseconds(30);
+        board.release = true;
+    });
+    pool.stop(false);
+    releaser.join();
+    EXPECT_EQ(board.finished.load(), 2);  // the two in hand; the queued four were dropped
+    EXPECT_EQ(board.unwound.load(), 0);
+
+    pool.submit(loopUntilReleased, &board);  // after stop: dropped
+    pool.stop(false);                        // a second stop does nothing
+    tmg::sleepMilliseconds(10);
+    EXPECT_EQ(board.finished.load(), 2);
+}
+
+TEST(ThreadPoolThreadTest, StopWithCancelEndsLoopingTasks) {
+    SKIP_IF_CANCELLATION_UNSUPPORTED();
+    Board board;
+    {
+        tmg::ThreadPool pool(3);
+        for (int i = 0; i < 3; ++i) pool.submit(loopUntilReleased, &board);
+        ASSERT_TRUE(awaitRunning(board, 3));
+        pool.stop(true);
+        EXPECT_EQ(board.unwound.load(), 3);
+        EXPECT_EQ(board.finished.load(), 0);
+        pool.stop(true);
+    }  // the destructor's stop does nothing more
+    EXPECT_EQ(board.unwound.load(), 3);
+}
+
+TEST(ThreadPoolThreadTest, StopWithCancelEndsIdleWorkers) {
+    SKIP_IF_CANCELLATION_UNSUPPORTED();
+    Board board;
+    tmg::ThreadPool idle(2);
+    idle.submit(signalBoard, &board);
+    ASSERT_TRUE(board.allDone.waitFor(2000));
+    tmg::sleepMilliseconds(5);
+    idle.stop(true);  // cancelled while waiting for work
+}
+
+TEST(ThreadPoolThreadTest, StopOfIdleAndUnusedPools) {
+    tmg::ThreadPool unused(4);
+    unused.stop(true);
+
+    Board board;
+    tmg::ThreadPool idle(2);
+    idle.submit(signalBoard, &board);
+    ASSERT_TRUE(board.allDone.waitFor(2000));
+    tmg::sleepMilliseconds(5);
+    idle.stop(false);  // the idle worker is woken and ends
+}
+
+}  // namespace
