@@ -15,6 +15,7 @@
 #include "filter/filter_settings.h"
 #include "filter/message_scan.h"
 #include "filter/vorpelin.h"
+#include "foundation/read_line.h"
 #include "timing.h"
 
 namespace {
@@ -113,7 +114,7 @@ Lines linesOf(const std::string& path) {
     std::string line;
     bool body = false;
     while (in.good()) {
-        cgp::readLine(in, line);
+        tmg::readLine(in, line);
         if (line.empty()) {
             body = true;
             break;
@@ -121,7 +122,7 @@ Lines linesOf(const std::string& path) {
         lines.header.push_back(line);
     }
     for (int count = 0; body && in.good();) {
-        cgp::readLine(in, line, cgp::maxTestedBodyLine);
+        tmg::readLine(in, line, cgp::maxTestedLine);
         lines.body.push_back(line);
         if (++count > kMaxBodyLines) break;
     }

@@ -136,6 +136,9 @@ void forgetLostDomains(DirectoryCache& cache) {
 }  // namespace
 
 void loadDomainData() {
+    // The caller should hold it already; taking it again costs nothing and keeps a caller
+    // that does not from racing the readers.
+    tmg::MutexLock lock(&accountCacheMutex());
     DirectoryCache& cache = directoryCache();
     cache.fallbackDomain = mainDomainName();
     cache.forwarders.clear();

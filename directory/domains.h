@@ -43,7 +43,7 @@ void loadDomainList(const std::string& sharedBase);
 // aliases (re-read only when their file's modification time changed), IP addresses and
 // the fallback domain, forwarders, groups and the mailing lists of its "LISTS" folder
 // (each list also answers to its name + "-on", "-off", "-subscribe" ... "-report").
-// The caller holds the cache mutex.
+// Meant to run inside loadDomainList; takes the cache mutex (again) for the whole call.
 void loadDomainData();
 
 // Adds other names of domains given by the caller; each domain named becomes known. True

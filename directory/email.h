@@ -29,7 +29,7 @@ void setDefaultDomain(const std::string& domain);
 // address into a log line.
 class EMail : public tmg::ostream_func {
 public:
-    EMail(const std::string& user, const std::string& domain) : user(&user), domain(&domain) {}
+    EMail(const std::string& userPart, const std::string& domainPart) : user(&userPart), domain(&domainPart) {}
     explicit EMail(const AddressPair& address) : EMail(address.first, address.second) {}
     ~EMail() override;
 

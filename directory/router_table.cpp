@@ -13,7 +13,7 @@ RouterRows domainRows;
 }  // namespace
 
 tmg::MutexInterface& routerMutex() {
-    static tmg::MutexInterface mutex;
+    static tmg::MutexInterface mutex(tmg::LockRank::Router);
     return mutex;
 }
 

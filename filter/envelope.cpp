@@ -1,7 +1,7 @@
 // Recognising and skipping the envelope the server writes at the top of a queue file.
 
 #include "filter/ext_filter.h"
-#include "filter/message_scan.h"
+#include "foundation/read_line.h"
 
 namespace cgp {
 
@@ -43,7 +43,7 @@ bool ExtFilter::skipEnvelope(std::istream& stream) {
     if (!hasEnvelope(stream)) return false;
     // A limit of 0 stores nothing and tells an empty line (false) from any other (true).
     std::string nothing;
-    while (stream.good() && readLine(stream, nothing, 0)) {
+    while (stream.good() && tmg::readLine(stream, nothing, 0)) {
     }
     return true;
 }

@@ -1,8 +1,6 @@
 #include "filter/ext_filter.h"
 
 #include "filter/quoting.h"
-#include "foundation/file_stream.h"
-#include "foundation/fs_predicates.h"
 #include "foundation/log_line.h"
 #include "foundation/output_line.h"
 
@@ -17,18 +15,19 @@ ExtFilter::~ExtFilter() = default;
 bool ExtFilter::isSupportedCommand(const std::string& command) const { return command == "file"; }
 
 void ExtFilter::processRequest(std::uint32_t number, const std::string&, const std::string& path) {
-    // A NUL cannot be part of a file name: the system would read the path only up to it
-    // and open some other file.
-    if (path.find('\0') != std::string::npos || !tmg::fs::isFile(path)) {
-        tmg::outline() << number << " OK \"Error: File Not Found " << escapeString(path) << '"';
-        return;
-    }
-    if (!tmg::ifstream(path).is_open()) {
-        tmg::outline() << number << " OK \"Error: unable to open file " << escapeString(path) << '"';
-        return;
+    tmg::RegularFileStream message(path);
+    switch (message.outcome()) {
+        case tmg::OpenOutcome::NotFound:
+            tmg::outline() << number << " OK \"Error: File Not Found " << escapeString(path) << '"';
+            return;
+        case tmg::OpenOutcome::Unreadable:
+            tmg::outline() << number << " OK \"Error: unable to open file " << escapeString(path) << '"';
+            return;
+        case tmg::OpenOutcome::Opened:
+            break;
     }
 
-    ScanResult result = scanMessage(number, path);
+    ScanResult result = scanOpenedMessage(number, path, message);
     std::string text;
     joinLines(result.lines, text);
 
@@ -58,6 +57,10 @@ void ExtFilter::processRequest(std::uint32_t number, const std::string&, const s
             tmg::outline() << number << " OK";
             break;
     }
+}
+
+ScanResult ExtFilter::scanOpenedMessage(std::uint32_t number, const std::string& path, tmg::RegularFileStream&) {
+    return scanMessage(number, path);
 }
 
 }  // namespace cgp

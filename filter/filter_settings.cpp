@@ -2,8 +2,7 @@
 
 #include <cstdio>
 
-#include "foundation/file_stream.h"
-#include "foundation/fs_predicates.h"
+#include "foundation/regular_file_stream.h"
 
 FilterSettings& FilterSettings::instance() {
     // Never destroyed, so code running at exit may still ask it.
@@ -20,20 +19,31 @@ bool FilterSettings::load(const std::string& path) {
 }
 
 bool FilterSettings::reload() {
-    // A failed stat reads -1: one failed attempt is reported, then nothing until the file
-    // is back with a new time.
-    std::time_t modified = tmg::fs::modificationTime(fileName);
-    if (everRead && modified == lastModified) return false;
+    // Opened once and checked on the descriptor that is read, so a FIFO put in its place
+    // never blocks the filter, and what was checked is what is read.
+    tmg::RegularFileStream in(fileName);
+    // Seconds alone would miss a file rewritten twice within one second.
+    const tmg::fs::FileIdentity seen = in.identity();
+    if (everRead && seen == lastSeen) return false;
     everRead = true;
-    lastModified = modified;
+    lastSeen = seen;
 
-    // A folder opens on Linux but reads as nothing; it is no rules file.
-    tmg::ifstream in(fileName);
-    if (!in.is_open() || tmg::fs::isDirectory(fileName)) {
+    if (!in.is_open()) {
         std::fputs("Settings Parser: Unable to open file\n", stderr);
         return false;
     }
-    read(in);
+    // Read aside, so that a read that fails half-way keeps the rules in force.
+    FilterSettings fresh;
+    fresh.read(in);
+    if (in.readError() != 0) {
+        std::fputs("Settings Parser: Unable to open file\n", stderr);
+        return false;
+    }
+    headers = std::move(fresh.headers);
+    body = std::move(fresh.body);
+    full = std::move(fresh.full);
+    bodyLineLimit = fresh.bodyLineLimit;
+    ruleNames = std::move(fresh.ruleNames);
     return true;
 }
 

@@ -1,18 +1,19 @@
 #pragma once
 
 #include <cstddef>
-#include <ctime>
 #include <istream>
 #include <string>
 #include <vector>
 
 #include <boost/regex.hpp>
 
+#include "foundation/fs_identity.h"
+
 // What the rules file "vorpelin.regex" says: named regular-expression rules for header
 // lines, for body lines and for both, and how many body lines to scan. The filter keeps one
 // process-wide instance (instance()); start-up loads it and every message scan asks it to
-// re-read the file when the file's modification time has changed, so edits take effect
-// without a restart. Not thread-safe: the filter reads and re-reads it on one thread.
+// re-read the file when the file has changed (its modification time to the nanosecond, its
+// size, its inode or its device), so edits take effect without a restart. Not thread-safe: the filter reads and re-reads it on one thread.
 //
 // The file, line by line (lines end at a line feed and are counted from 1):
 //   empty, blanks and tabs only, or first non-blank ";"   ignored
@@ -44,15 +45,18 @@ public:
     // uses; separate holders serve tests and tools.
     FilterSettings();
 
-    // Names the rules file and reads it whatever its modification time. Returns false, with
-    // "Settings Parser: Unable to open file" on standard error, when it cannot be opened;
-    // the rules held before are then kept.
+    // Names the rules file and reads it whatever its identity. Returns false, with
+    // "Settings Parser: Unable to open file" on standard error, when it cannot be read: it
+    // is missing, does not open, is no regular file (a folder, a FIFO, a device: it is
+    // opened without blocking and never waited on) or a read of it fails; the rules held
+    // before are then kept.
     bool load(const std::string& path);
 
-    // Reads the file again when its modification time differs from the one of the last
-    // read. Returns true when the file was read (even when it held no valid rule), false
-    // when the time was unchanged or the file could not be opened (reported as in load; the
-    // rules held before are kept, and the file is not tried again until its time changes).
+    // Reads the file again when its identity (modification time with nanoseconds, size,
+    // inode, device) differs from the one seen at the last read. Returns true when the file
+    // was read (even when it held no valid rule), false when it was unchanged or could not
+    // be read (reported as in load; the rules held before are kept, and the file is not
+    // tried again until it changes).
     bool reload();
 
     // Replaces everything held by what the text of a rules file says, exactly as a read of
@@ -84,6 +88,6 @@ private:
     int bodyLineLimit = 0;
     std::vector<std::string> ruleNames;
     std::string fileName;
-    std::time_t lastModified = 0;
+    tmg::fs::FileIdentity lastSeen;
     bool everRead = false;
 };

@@ -1,5 +1,7 @@
 #include "filter/helper.h"
 
+#include <cxxabi.h>
+
 #include <climits>
 #include <iostream>
 
@@ -8,12 +10,17 @@
 #include "foundation/exception.h"
 #include "foundation/log_line.h"
 #include "foundation/output_line.h"
+#include "foundation/read_line.h"
+#include "foundation/thread.h"
 
 namespace cgp {
 
 namespace {
 
 constexpr int kProtocolVersion = 3;
+
+// The most request numbers in flight at once in threaded mode.
+constexpr std::size_t kMaxInFlight = 50;
 
 const char kQuitRefusal[] = "\"QUIT command received, filter is shut down. Please restart the filter.\"";
 const char kShutDownText[] = "\"Filter is shut down and waiting for standard output to be closed\"";
@@ -28,10 +35,16 @@ int requestedVersion(const std::string& parameters) {
     return static_cast<int>(version);
 }
 
+void* workerStart(void* request) { return Helper::handleRequest(static_cast<FilterRequest*>(request)); }
+
 }  // namespace
 
 Helper::Helper(bool threaded, const std::string& refusalWord)
-    : intfDone(false), threaded(threaded), refusalPrefix(" " + refusalWord + " ") {}
+    : intfDone(false),
+      mutex(tmg::LockRank::EngineInFlight),
+      threaded(threaded),
+      refusalPrefix(" " + refusalWord + " "),
+      workers(0) {}
 
 Helper::~Helper() = default;
 
@@ -44,17 +57,36 @@ void Helper::run() { run(std::cin); }
 void Helper::run(std::istream& input) {
     tmg::logline() << "Ready to receive INTF command.";
     bool quitDone = false;
-    for (;;) {
-        if (!input.good()) return;
-        std::string line;
-        std::getline(input, line);
-        if (line.empty() && (input.eof() || input.fail())) return;
-        answerLine(line, quitDone);
+    std::string line;
+    try {
+        for (;;) {
+            if (!input.good()) break;
+            bool overlong = tmg::readLine(input, line, maxRequestLine);
+            if (line.empty() && (input.eof() || input.fail())) break;
+            if (overlong)
+                answerOverlongLine(std::move(line), quitDone);
+            else
+                answerLine(std::move(line), quitDone);
+            rethrowWorkerError();
+        }
+    } catch (...) {
+        // Also a cancellation's unwinding, which must go on: waiting and rethrowing does.
+        waitForWorkers();
+        throw;
     }
+    waitForWorkers();
+    rethrowWorkerError();
 }
 
-void Helper::answerLine(const std::string& text, bool& quitDone) {
-    const RequestLine line = splitRequestLine(text);
+void Helper::answerOverlongLine(std::string start, bool quitDone) {
+    const RequestLine line = splitRequestLine(std::move(start));
+    if (line.seq.empty()) tmg::outline() << "(null) FAILURE";
+    else if (quitDone) tmg::outline() << line.seq << refusalPrefix << kQuitRefusal;
+    else tmg::outline() << line.seq << " FAILURE";
+}
+
+void Helper::answerLine(std::string text, bool& quitDone) {
+    RequestLine line = splitRequestLine(std::move(text));
     const std::string& seq = line.seq;
     if (seq.empty()) {
         tmg::outline() << "(null) FAILURE";
@@ -109,20 +141,94 @@ void Helper::answerLine(const std::string& text, bool& quitDone) {
         acceptThreaded(number, line.command, line.parameters);
         return;
     }
-    FilterRequest request{number, this, line.command, line.parameters};
+    FilterRequest request{number, this, std::move(line.command), std::move(line.parameters)};
     handleRequest(&request);
 }
 
 void Helper::acceptThreaded(std::uint32_t number, const std::string& command, const std::string& parameters) {
-    // Requests are handed to worker threads once the thread layer is there; until then
-    // they are handled here, in turn, like a sequential engine's.
-    FilterRequest request{number, this, command, parameters};
-    handleRequest(&request);
+    // Only this thread adds numbers, so the set cannot gain one between the look and the
+    // insertion.
+    std::size_t count;
+    bool inUse;
+    {
+        tmg::MutexLock lock(&mutex);
+        count = inFlight.size();
+        inUse = inFlight.count(number) != 0;
+    }
+    if (count >= kMaxInFlight) {
+        tmg::outline() << number << refusalPrefix << "\"Too many requests in queue (" << count
+                       << "), try again in a few seconds.\"";
+        return;
+    }
+    if (inUse) {
+        tmg::outline() << number << refusalPrefix << "\"This request ID is already in use (" << number
+                       << "), try again in a few seconds.\"";
+        return;
+    }
+    {
+        tmg::MutexLock lock(&mutex);
+        inFlight.insert(number);
+        ++workers;
+    }
+    tmg::logline(number) << "Thread processing started";
+    FilterRequest* request = new FilterRequest{number, this, command, parameters};
+    tmg::Thread worker(workerStart, request, true);
+    if (!worker->running) handleRequest(request);
 }
 
 void* Helper::handleRequest(FilterRequest* request) {
-    request->helper->processRequest(request->number, request->command, request->parameters);
+    Helper* helper = request->helper;
+    if (!helper->threaded) {
+        helper->processRequest(request->number, request->command, request->parameters);
+        return nullptr;
+    }
+    try {
+        helper->processRequest(request->number, request->command, request->parameters);
+    } catch (abi::__forced_unwind&) {
+        helper->closeRequest(request);
+        throw;
+    } catch (...) {
+        tmg::MutexLock lock(&helper->mutex);
+        if (!helper->workerError) helper->workerError = std::current_exception();
+    }
+    helper->closeRequest(request);
     return nullptr;
+}
+
+void Helper::closeRequest(FilterRequest* request) {
+    const std::uint32_t number = request->number;
+    {
+        tmg::MutexLock lock(&mutex);
+        inFlight.erase(number);
+    }
+    tmg::logline(number) << "Thread processing done";
+    delete request;
+    // The signal is given under the mutex: the loop cannot see the count reach 0, return
+    // and let the engine go before this worker has stopped touching it.
+    tmg::MutexLock lock(&mutex);
+    --workers;
+    workersDone.signal();
+}
+
+void Helper::waitForWorkers() {
+    for (;;) {
+        {
+            tmg::MutexLock lock(&mutex);
+            if (workers == 0) return;
+        }
+        workersDone.wait();
+    }
+}
+
+void Helper::rethrowWorkerError() {
+    std::exception_ptr error;
+    {
+        tmg::MutexLock lock(&mutex);
+        error = workerError;
+    }
+    if (!error) return;
+    waitForWorkers();
+    std::rethrow_exception(error);
 }
 
 void Helper::joinLines(const std::vector<std::string>& lines, std::string& out) {

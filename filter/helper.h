@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <istream>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "foundation/condition.h"
 #include "foundation/mutex.h"
 #include "foundation/noncopyable.h"
 
@@ -14,7 +16,8 @@ namespace cgp {
 class Helper;
 
 // One accepted request on its way to the handler. The engine is not owned. In sequential
-// mode the record lives on the command loop's stack.
+// mode the record lives on the command loop's stack; in threaded mode it is made with new
+// for the worker, which deletes it.
 struct FilterRequest {
     std::uint32_t number;    // the request number read from the sequence number
     Helper* helper;          // the engine whose processRequest handles it
@@ -52,11 +55,21 @@ struct FilterRequest {
 //   unsupported command                seq FAILURE
 // Command words are compared case-insensitively. A request that comes before any INTF is
 // handled as if INTF 3 had come first.
+//
+// Threaded mode: each accepted request runs processRequest on a detached thread of its
+// own, logged "* [n] Thread processing started" and, once processRequest has returned,
+// "* [n] Thread processing done"; answers leave in the order the workers finish and are
+// matched by their numbers (n is the request number in decimal: seq 007 is 7). The loop
+// adds two refusals there:
+//   50 or more requests in flight      n REJECTED "Too many requests in queue (<count>), try again in a few seconds."
+//   n already in flight                n REJECTED "This request ID is already in use (<n>), try again in a few seconds."
+// A number may be used again once its worker is done. When no thread can be started, the
+// loop handles the request itself, with the same log lines. processRequest runs on several
+// threads at once: whatever it shares between requests the subclass must guard.
 class Helper : private tmg::noncopyable {
 public:
     // threaded: hand each accepted request to a worker thread of its own instead of
-    // handling it on the loop's thread. Worker threads are not there yet: a threaded
-    // engine still handles its requests one at a time, in order.
+    // handling it on the loop's thread (see above).
     // refusalWord: the status word of refusals ("REJECTED" for message filters).
     Helper(bool threaded, const std::string& refusalWord);
     virtual ~Helper();
@@ -65,15 +78,25 @@ public:
     void run();
 
     // The command loop: logs "Ready to receive INTF command.", then reads and answers
-    // lines until the input ends or fails. Each answer is written before the next line is
-    // read. Errors are not caught here: whatever processRequest throws, and the
-    // tmg::Exception "unhandled exception request" (code 0) raised for the command
+    // lines until the input ends or fails. In sequential mode each answer is written before
+    // the next line is read. A line longer than maxRequestLine is read past, never held
+    // whole, and answered as a request the engine does not take: seq FAILURE (the QUIT
+    // refusal after QUIT, "(null) FAILURE" when its start holds no seq). Errors are not
+    // caught here: whatever processRequest throws, and the tmg::Exception "unhandled
+    // exception request" (code 0) raised for the command
     // "crash", leave run() and reach its caller, which should log them and end the
-    // process with a non-zero status. run() can be called once per engine.
+    // process with a non-zero status. In threaded mode an error of a worker leaves run()
+    // after the line being handled when it is noticed, or at the end of the input; only
+    // the first one is kept. However run() ends, it returns or throws only once every
+    // worker has finished, so the engine may be destroyed at once. run() can be called
+    // once per engine.
     void run(std::istream& input);
 
     // The request worker: calls processRequest of the request's engine with its number,
-    // command and parameters. Returns null. Also fit to be a thread's start routine.
+    // command and parameters. Returns null. In threaded mode it then takes the number out
+    // of the in-flight set, logs "Thread processing done" and deletes the request (which
+    // must come from new); an error of processRequest is kept for run() instead of
+    // leaving here.
     static void* handleRequest(FilterRequest* request);
 
     // Joins lines with one line feed between neighbours and stores the result, quoted by
@@ -96,15 +119,26 @@ public:
 
 private:
     // Answers one line, or hands it on; quitDone is the loop's shut-down state.
-    void answerLine(const std::string& line, bool& quitDone);
+    void answerLine(std::string line, bool& quitDone);
+    // Answers a line that was too long to be read whole, from its start.
+    void answerOverlongLine(std::string start, bool quitDone);
     // Where a threaded engine accepts a checked request.
     void acceptThreaded(std::uint32_t number, const std::string& command, const std::string& parameters);
+    // A worker's closing steps.
+    void closeRequest(FilterRequest* request);
+    // Returns once no worker is left.
+    void waitForWorkers();
+    // Throws the first error of a worker, once every worker has finished.
+    void rethrowWorkerError();
 
     bool intfDone;
-    tmg::MutexInterface mutex;          // guards inFlight
+    tmg::MutexInterface mutex;          // guards inFlight, workers and workerError
     const bool threaded;
     std::set<std::uint32_t> inFlight;   // request numbers on worker threads
     const std::string refusalPrefix;    // " " + refusal word + " "
+    unsigned workers;                   // accepted requests whose worker has not finished
+    tmg::Condition workersDone;         // signalled, under mutex, as each worker finishes
+    std::exception_ptr workerError;     // the first error a worker met
 };
 
 }  // namespace cgp

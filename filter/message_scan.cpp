@@ -1,9 +1,12 @@
 #include "filter/message_scan.h"
 
+#include <time.h>
+
 #include <exception>
-#include <limits>
+#include <ios>
 
 #include "foundation/log_line.h"
+#include "foundation/read_line.h"
 
 namespace cgp {
 
@@ -14,57 +17,45 @@ const char* const longLineNotice =
     "X-Regex-Match: A very long line has been found, only the first 4096 characters have been scanned";
 const char* const scannerLine = "X-ExtScanner: Tolmagrid's Vorpelin";
 
-}  // namespace
+constexpr std::size_t readPastChunk = 64 * 1024;
 
-bool readLine(std::istream& in, std::string& line, std::size_t limit, bool skipRest) {
-    line.clear();
-    std::streambuf* buffer = in.rdbuf();
-    if (!buffer) {
-        in.setstate(std::ios::badbit);
-        return false;
-    }
-    for (;;) {
-        int c = buffer->sbumpc();
-        if (c == std::char_traits<char>::eof()) {
-            in.setstate(std::ios::eofbit);
-            return false;
-        }
-        if (c == '\n') return false;
-        if (line.size() == limit) {
-            if (skipRest) in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-            return true;
-        }
-        line.push_back(static_cast<char>(c));
-    }
+// The coarse clock costs a few nanoseconds to read, which matters when it is read before
+// every test; its resolution of a few milliseconds does not.
+std::int64_t monotonicNanoseconds() {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-ScanResult MessageScanner::scan(std::istream& in, const FilterSettings& rules, bool noScannerHeader,
-                                unsigned int requestNumber) {
-    matched.assign(rules.names().size(), 0);
-    bool longLine = false;
+std::string describe(std::chrono::milliseconds budget) {
+    if (budget.count() % 1000 == 0) return std::to_string(budget.count() / 1000) + " seconds";
+    return std::to_string(budget.count()) + " milliseconds";
+}
 
-    bool bodyReached = false;
-    while (in.good()) {
-        readLine(in, line);
-        if (line.empty()) {
-            bodyReached = true;
-            break;
-        }
-        test(rules.headerRules(), requestNumber);
-        test(rules.fullRules(), requestNumber);
+}  // namespace
+
+MessageScanner::MessageScanner() : readPast(readPastChunk) { line.reserve(maxTestedLine); }
+
+ScanResult MessageScanner::scan(std::istream& in, const FilterSettings& rules, bool noScannerHeader,
+                                unsigned int number) {
+    matched.assign(rules.names().size(), 0);
+    longLine = false;
+    timeUp = false;
+    requestNumber = number;
+    deadline = monotonicNanoseconds() + std::chrono::nanoseconds(timeBudget).count();
+
+    // The stream's own functions would swallow a failing read into badbit; with badbit in
+    // the mask they pass it on, so every failure is told the same way.
+    const std::ios::iostate mask = in.exceptions();
+    try {
+        in.exceptions(mask | std::ios::badbit);
+        headerPass(in, rules);
+        bodyPass(in, rules);
+    } catch (const std::exception& e) {
+        tmg::logline(requestNumber) << "Message file could not be read: " << e.what()
+                                    << ": the rest of the message was not tested";
     }
-    if (bodyReached) {
-        // Wide enough that a limit of INT_MAX cannot overflow it.
-        long long count = 0;
-        while (in.good()) {
-            // The rest of the last tested line is never needed.
-            bool last = count >= rules.maxBodyLines();
-            if (readLine(in, line, maxTestedBodyLine, !last)) longLine = true;
-            test(rules.bodyRules(), requestNumber);
-            test(rules.fullRules(), requestNumber);
-            if (++count > rules.maxBodyLines()) break;
-        }
-    }
+    in.exceptions(in.bad() ? mask & ~std::ios::badbit : mask);
 
     ScanResult result;
     result.action = AddHeader;
@@ -76,18 +67,91 @@ ScanResult MessageScanner::scan(std::istream& in, const FilterSettings& rules, b
     return result;
 }
 
-void MessageScanner::test(const std::vector<FilterSettings::Rule>& rules, unsigned int requestNumber) {
-    const char* begin = line.data();
-    const char* end = begin + line.size();
+void MessageScanner::headerPass(std::istream& in, const FilterSettings& rules) {
+    std::size_t before = 0;  // bytes of the header lines read so far
+    bool overLogged = false;
+    while (in.good() && !outOfTime()) {
+        bool cut = false;
+        // The empty line ends the header; so does the end of the file, which leaves the
+        // stream no longer good, so that there is no body pass.
+        std::size_t length = readTestedLine(in, true, cut);
+        if (length == 0) return;
+        if (before < headerBudgetBytes) {
+            if (cut) longLine = true;
+            test(rules.headerRules());
+            test(rules.fullRules());
+        } else if (!overLogged) {
+            overLogged = true;
+            tmg::logline(requestNumber) << "Header over " << headerBudgetBytes
+                                        << " bytes: the rest of the header was not tested";
+        }
+        before += length + 1;
+    }
+}
+
+void MessageScanner::bodyPass(std::istream& in, const FilterSettings& rules) {
+    // Wide enough that a limit of INT_MAX cannot overflow it.
+    long long count = 0;
+    while (in.good() && !outOfTime()) {
+        // The rest of the last tested line is never needed.
+        bool last = count >= rules.maxBodyLines();
+        bool cut = false;
+        readTestedLine(in, !last, cut);
+        if (cut) longLine = true;
+        test(rules.bodyRules());
+        test(rules.fullRules());
+        if (++count > rules.maxBodyLines()) break;
+    }
+}
+
+std::size_t MessageScanner::readTestedLine(std::istream& in, bool skipRest, bool& cut) {
+    cut = tmg::readLine(in, line, maxTestedLine, false);
+    if (!cut) return line.size();
+    // The character that showed the line to be long has been read.
+    std::size_t length = line.size() + 1;
+    if (skipRest) length += skipRestOfLine(in);
+    return length;
+}
+
+std::size_t MessageScanner::skipRestOfLine(std::istream& in) {
+    std::size_t skipped = 0;
+    for (;;) {
+        in.getline(readPast.data(), static_cast<std::streamsize>(readPast.size()));
+        std::size_t got = static_cast<std::size_t>(in.gcount());
+        if (in.eof() || in.bad()) return skipped + got;
+        if (!in.fail()) return skipped + got - 1;  // the line feed was taken too
+        // A full chunk and no line feed yet.
+        in.clear();
+        skipped += got;
+        if (outOfTime()) return skipped;
+    }
+}
+
+void MessageScanner::test(const std::vector<FilterSettings::Rule>& rules) {
     for (const FilterSettings::Rule& rule : rules) {
         // Once a name has matched the answer cannot change, so its rules rest.
         if (matched[rule.nameIndex]) continue;
-        try {
-            if (boost::regex_search(begin, end, rule.pattern)) matched[rule.nameIndex] = 1;
-        } catch (const std::exception& e) {
-            tmg::logline(requestNumber) << "Rule " << rule.name << " could not be matched: " << e.what();
-        }
+        if (outOfTime()) return;
+        if (lineMatches(rule)) matched[rule.nameIndex] = 1;
     }
+}
+
+bool MessageScanner::lineMatches(const FilterSettings::Rule& rule) {
+    try {
+        return boost::regex_search(line.data(), line.data() + line.size(), rule.pattern);
+    } catch (const std::exception& e) {
+        tmg::logline(requestNumber) << "Rule " << rule.name << " could not be matched: " << e.what();
+        return false;
+    }
+}
+
+bool MessageScanner::outOfTime() {
+    if (timeUp) return true;
+    if (monotonicNanoseconds() < deadline) return false;
+    timeUp = true;
+    tmg::logline(requestNumber) << "Scan stopped after " << describe(timeBudget)
+                                << ": the rest of the message was not tested";
+    return true;
 }
 
 }  // namespace cgp

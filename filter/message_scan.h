@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <istream>
 #include <string>
 #include <vector>
@@ -10,43 +12,72 @@
 
 namespace cgp {
 
-// The longest part of a body line that is tested; the rest of a longer line is skipped.
-constexpr std::size_t maxTestedBodyLine = 4096;
+// The longest part of a line that is tested; the rest of a longer line is read past
+// without being stored.
+constexpr std::size_t maxTestedLine = 4096;
 
-// Reads one line up to a line feed (consumed, not stored; a carriage return is kept) or the
-// end of the stream (which sets eofbit; a read that meets the end at once yields an empty
-// line). At most limit characters are stored; the rest of a longer line is read past
-// without storing it, or, when skipRest is false, left unread after its first character
-// beyond the limit. Returns true when the line was longer than limit. The line's storage
-// is reused, so a warm buffer is never reallocated.
-bool readLine(std::istream& in, std::string& line, std::size_t limit = std::string::npos,
-              bool skipRest = true);
+// Header lines are tested only while fewer than this many bytes of header lines (each
+// counted whole, with its line feed) came before them.
+constexpr std::size_t headerBudgetBytes = 102400;
 
-// The filter's scan of one message. Holds only buffers that are reused from one message to
-// the next, so scanning allocates nothing per line. One scanner per thread.
+// A scan whose tests have taken this long stops testing and reading.
+constexpr std::chrono::seconds scanTimeBudget{8};
+
+// The filter's scan of one message, bounded in time and memory whatever the message: it
+// holds one tested line of at most maxTestedLine bytes and a fixed read-past buffer, both
+// reused from one message to the next. One scanner per thread.
 class MessageScanner {
 public:
+    MessageScanner();
+
     // Scans the message read from in, which stands at its first header line (after any
-    // envelope): every header line, up to the first empty one, is tested whole against the
-    // header and full rules; then at most rules.maxBodyLines() + 1 (and at least one) body
-    // lines, each cut to maxTestedBodyLine characters, against the body and full rules.
-    // Nothing is read past the last line needed, nor past the tested part of a long last
-    // line (but the one character that shows it is long).
+    // envelope): the header lines up to the first empty one, each cut to maxTestedLine,
+    // against the header and full rules, as long as the header budget lasts; then at most
+    // rules.maxBodyLines() + 1 (and at least one) body lines, each cut to maxTestedLine,
+    // against the body and full rules. Nothing is read past the last line needed, nor past
+    // the tested part of a long last line (but the one character that shows it is long).
     //
     // Returns AddHeader with one "X-Regex-Match: <name>" line per distinct matching rule
-    // name in ascending byte order, then the long-line notice when a body line was cut,
-    // then "X-ExtScanner: Tolmagrid's Vorpelin" unless noScannerHeader.
+    // name in ascending byte order, then the long-line notice when a line was cut, then
+    // "X-ExtScanner: Tolmagrid's Vorpelin" unless noScannerHeader.
     //
+    // Limits, each logged once under requestNumber when met:
+    // - header lines past the header budget are read past untested, up to the empty line,
+    //   and the body is scanned as usual ("Header over 102400 bytes: ...");
+    // - once the scan has run for the time budget (checked between two tests and while
+    //   long lines are read past), nothing more is tested or read, and the answer holds the
+    //   names found so far ("Scan stopped after 8 seconds: ...");
+    // - a read that fails with an exception of the stream ends the scan the same way.
     // A rule whose matching fails inside the regex library counts as not matching that
-    // line; the failure is logged under requestNumber and the scan goes on.
+    // line; the failure is logged and the scan goes on.
     ScanResult scan(std::istream& in, const FilterSettings& rules, bool noScannerHeader,
                     unsigned int requestNumber);
 
+    // For tests only: a shorter time budget than scanTimeBudget, which the filter keeps.
+    void setTimeBudgetForTests(std::chrono::milliseconds budget) { timeBudget = budget; }
+
+    // The bytes held for the tested line: maxTestedLine, however long the lines were.
+    std::size_t lineCapacity() const { return line.capacity(); }
+
 private:
-    void test(const std::vector<FilterSettings::Rule>& rules, unsigned int requestNumber);
+    void headerPass(std::istream& in, const FilterSettings& rules);
+    void bodyPass(std::istream& in, const FilterSettings& rules);
+    // Reads the next line into line; returns its whole length, and whether it was cut.
+    std::size_t readTestedLine(std::istream& in, bool skipRest, bool& cut);
+    std::size_t skipRestOfLine(std::istream& in);
+    void test(const std::vector<FilterSettings::Rule>& rules);
+    // The one place where a line meets a rule.
+    bool lineMatches(const FilterSettings::Rule& rule);
+    bool outOfTime();
 
     std::string line;
+    std::vector<char> readPast;
     std::vector<char> matched;  // by FilterSettings::Rule::nameIndex
+    std::chrono::milliseconds timeBudget = scanTimeBudget;
+    std::int64_t deadline = 0;  // on the coarse monotonic clock, in nanoseconds
+    bool timeUp = false;
+    bool longLine = false;
+    unsigned int requestNumber = 0;
 };
 
 }  // namespace cgp

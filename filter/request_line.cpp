@@ -20,13 +20,14 @@ std::string nextToken(const std::string& line, std::size_t& pos) {
 
 }  // namespace
 
-RequestLine splitRequestLine(const std::string& line) {
+RequestLine splitRequestLine(std::string line) {
     RequestLine request;
     std::size_t pos = 0;
     request.seq = nextToken(line, pos);
     request.command = tmg::foldCase(nextToken(line, pos));
     while (pos < line.size() && isDelimiter(line[pos])) ++pos;
-    request.parameters = line.substr(pos);
+    line.erase(0, pos);
+    request.parameters = std::move(line);
     return request;
 }
 

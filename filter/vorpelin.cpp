@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "filter/filter_settings.h"
-#include "foundation/file_stream.h"
 #include "foundation/fs_path.h"
+#include "foundation/log_line.h"
 
 namespace {
 
@@ -40,13 +40,21 @@ int Vorpelin::run(int argc, char** argv) {
 }
 
 cgp::ScanResult Vorpelin::scanMessage(std::uint32_t number, const std::string& path) {
-    tmg::ifstream message(path);
+    tmg::RegularFileStream message(path);
     if (!message.is_open()) {
         say("* Unexpected error, contact Tolmagrid");
         return acceptResult;
     }
+    return scanOpenedMessage(number, path, message);
+}
+
+cgp::ScanResult Vorpelin::scanOpenedMessage(std::uint32_t number, const std::string&, tmg::RegularFileStream& message) {
     FilterSettings& settings = FilterSettings::instance();
     if (settings.reload()) say("* Settings changed, reloading.");
     skipEnvelope(message);
-    return scanner.scan(message, settings, noScannerHeader, number);
+    cgp::ScanResult result = scanner.scan(message, settings, noScannerHeader, number);
+    if (message.readError() != 0)
+        tmg::logline(number) << "Message file could not be read: " << std::strerror(message.readError())
+                             << ": the rest of the message was not tested";
+    return result;
 }

@@ -21,10 +21,17 @@ public:
     // request. Returns the exit status, 0. Whatever a request throws is not caught here.
     int run(int argc, char** argv);
 
-    // Opens the message, re-reads the rules file when it has changed (saying
-    // "* Settings changed, reloading."), skips the envelope and scans the message. A file
-    // that does not open gives "* Unexpected error, contact Tolmagrid" and acceptResult.
+    // Opens the message as the request handler does and scans it as scanOpenedMessage. A
+    // file that does not open gives "* Unexpected error, contact Tolmagrid" and
+    // acceptResult.
     cgp::ScanResult scanMessage(std::uint32_t number, const std::string& path) override;
+
+    // Re-reads the rules file when it has changed (saying "* Settings changed,
+    // reloading."), skips the envelope and scans the message read from message. A read
+    // that fails ends the scan: the answer holds the names found before it, and the log
+    // line "Message file could not be read: <system's text>: ..." tells of it.
+    cgp::ScanResult scanOpenedMessage(std::uint32_t number, const std::string& path,
+                                      tmg::RegularFileStream& message) override;
 
 private:
     std::string programDir;

@@ -60,27 +60,21 @@ void* ThreadPool::workerLoop(void* argument) {
         }
         self->condition.wait();
 
+        // Takes tasks while there are any; the queue lock is held from the look at the
+        // empty queue until the worker is marked idle, so a task queued in between finds
+        // this worker idle and signals it, and never waits for a later submit.
         MutexLock taskLock(&pool->taskMutex);
-        if (pool->tasks.empty()) {
-            MutexLock workerLock(&pool->workerMutex);
-            self->idle = true;
-            continue;
-        }
-        Task task = pool->tasks.front();
-        pool->tasks.pop_front();
-        bool run = !pool->stopping && task.function != nullptr;
-        taskLock.unlock();
-
-        if (run) task.function(task.argument);
-
-        // Going idle while the queue is still locked: a task queued after the check finds
-        // this worker idle and signals it, so it never waits for a later submit.
-        taskLock.relock();
-        if (pool->tasks.empty()) {
-            MutexLock workerLock(&pool->workerMutex);
-            self->idle = true;
-        } else {
-            self->condition.signal();
+        while (!pool->stopping) {
+            if (pool->tasks.empty()) {
+                MutexLock workerLock(&pool->workerMutex);
+                self->idle = true;
+                break;
+            }
+            Task task = pool->tasks.front();
+            pool->tasks.pop_front();
+            taskLock.unlock();
+            if (task.function != nullptr) task.function(task.argument);
+            taskLock.relock();
         }
     }
 }

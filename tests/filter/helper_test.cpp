@@ -199,11 +199,6 @@ TEST(HelperTest, InputThatEndsOrFails) {
     EXPECT_EQ(out.text(), kReady);
 }
 
-TEST(HelperTest, ThreadedEngineStillAnswersEveryRequest) {
-    RecordingHelper helper(true);
-    EXPECT_EQ(session(helper, "1 FILE /a\n2 FILE /b\n"), "1 HANDLED [/a]\n2 HANDLED [/b]\n");
-}
-
 TEST(HelperTest, JoinLines) {
     const struct {
         std::vector<std::string> lines;

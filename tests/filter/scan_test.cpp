@@ -85,8 +85,9 @@ TEST_F(ScanTest, BodyLinesAreCutAt4096) {
     EXPECT_EQ(scan(rules, "Subject: x\n\n" + exact + "\nnext\n"), "X-Regex-Match: End\nX-Regex-Match: Next\n" + scanner);
     EXPECT_EQ(scan(rules, "Subject: x\n\n" + over + "\nnext\n"), "X-Regex-Match: Next\n" + longNotice + "\n" + scanner);
     EXPECT_EQ(scan(rules, "Subject: x\n\n" + over + "\n" + over + "\n" + over), longNotice + "\n" + scanner);
-    // Header lines are tested whole.
-    EXPECT_EQ(scan(rules, "Subject: " + over + "\n\n"), "X-Regex-Match: Long\n" + scanner);
+    // Header lines are cut the same way.
+    EXPECT_EQ(scan(rules, "Subject: " + over + "\n\n"), longNotice + "\n" + scanner);
+    EXPECT_EQ(scan(rules, "Subject: " + exact.substr(9) + "\n\n"), "X-Regex-Match: Long\n" + scanner);
     // A notice alone is still added with -nosig.
     EXPECT_EQ(scan(rules, "Subject: x\n\n" + over + "\n", {"-nosig"}), longNotice);
 }

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "filter/message_scan.h"
+#include "foundation/read_line.h"
 
 namespace {
 
@@ -13,11 +13,11 @@ TEST(ReadLineTest, LinesEndAtLineFeedsOnly) {
     const char* expected[] = {"one\r", "\r", "", "two"};
     for (const char* text : expected) {
         ASSERT_TRUE(in.good());
-        EXPECT_FALSE(cgp::readLine(in, line));
+        EXPECT_FALSE(tmg::readLine(in, line));
         EXPECT_EQ(line, text);
     }
     EXPECT_TRUE(in.eof());
-    EXPECT_FALSE(cgp::readLine(in, line));
+    EXPECT_FALSE(tmg::readLine(in, line));
     EXPECT_EQ(line, "");
 }
 
@@ -45,7 +45,7 @@ TEST(ReadLineTest, LimitKeepsTheStartAndSkipsTheRest) {
         SCOPED_TRACE(c.text);
         std::istringstream in(c.text);
         std::string line = "old";
-        EXPECT_EQ(cgp::readLine(in, line, c.limit, c.skipRest), c.cut);
+        EXPECT_EQ(tmg::readLine(in, line, c.limit, c.skipRest), c.cut);
         EXPECT_EQ(line, c.line);
         std::string rest(std::istreambuf_iterator<char>(in), {});
         EXPECT_EQ(rest, c.rest);
@@ -55,9 +55,9 @@ TEST(ReadLineTest, LimitKeepsTheStartAndSkipsTheRest) {
 TEST(ReadLineTest, WarmBufferIsReused) {
     std::istringstream in(std::string(100, 'x') + "\nshort\n");
     std::string line;
-    cgp::readLine(in, line);
+    tmg::readLine(in, line);
     const char* storage = line.data();
-    cgp::readLine(in, line);
+    tmg::readLine(in, line);
     EXPECT_EQ(line, "short");
     EXPECT_EQ(line.data(), storage);
 }
