@@ -44,6 +44,10 @@ void requireDataSetKind(const DataSet& value, DataSetKind expected) {
     if (!isCheckedKind(expected) || value.kind() != expected) invalidArgument();
 }
 
+bool hasKeys(const DataSet& value) {
+    return value.kind() == DataSetKind::Dictionary && !value->dictionary.empty();
+}
+
 void requireSingleLine(const std::string& line) {
     if (line.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) invalidArgument();
 }

@@ -65,6 +65,9 @@ void requireText(const std::string& text);
 void requireNonEmptyDataSet(const DataSet& value, DataSetKind expected);
 // The value is of the expected kind (String, Array or Dictionary), empty or not.
 void requireDataSetKind(const DataSet& value, DataSetKind expected);
+// The condition of an optional settings element: a Dictionary with at least one key. Any
+// other value, a null handle included, is false.
+bool hasKeys(const DataSet& value);
 // A line to send holds no CR, LF or NUL: any of them would end it early and let the rest
 // run as a command of its own.
 void requireSingleLine(const std::string& line);

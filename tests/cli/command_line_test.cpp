@@ -134,4 +134,16 @@ TEST(CommandLineTest, NumbersIgnoreTheGlobalLocale) {
     EXPECT_EQ(line, "GetWebFile 4096 -1234567");
 }
 
+TEST(CommandLineTest, HasKeysOnlyForADictionaryWithKeys) {
+    using cgp::cli_internal::hasKeys;
+    EXPECT_TRUE(hasKeys(dictionary({{"a", "b"}})));
+    EXPECT_FALSE(hasKeys(DataSet(DataSetKind::Dictionary)));
+    EXPECT_FALSE(hasKeys(array({"a"})));
+    EXPECT_FALSE(hasKeys(DataSet("a")));
+    EXPECT_FALSE(hasKeys(DataSet()));
+    // Written without a check inside a group, however the value looks.
+    EXPECT_EQ(CommandLine("CreateDomain").word("x.org").when(hasKeys(DataSet())).dataSet(DataSet()).end().text(),
+              "CreateDomain x.org");
+}
+
 }  // namespace
