@@ -135,6 +135,337 @@ public:
     // with no exception being handled the text is empty.
     static std::string describeCurrentException();
 
+    // ---- Command methods. Each sends one line and reads one reply (the two composites,
+    // addAccountSubscription and mergeMailboxACL, two of each):
+    // - the line is the command word, case as it stands, and its elements, each after one
+    //   blank: texts as a word, quoted (dataset-writer string) or "in quotes" (between
+    //   double quotes, nothing escaped), datasets in the writer's one-line form, numbers in
+    //   decimal. An optional element (an empty domain or authAccount, a false flag, a
+    //   settings Dictionary without keys) is left out and never checked;
+    // - every other argument is required: an empty text, or a dataset that is not of the
+    //   method's kind (String, Array or Dictionary) or is empty, throws tmg::ProtocolException
+    //   "invalid or missing argument" (code 0) with nothing sent;
+    // - an error reply throws cgp::CLIException with the server's text and code; a malformed
+    //   reply or a lost connection throws what readResponse and readLine throw;
+    // - a DataSet result is the reply's data parsed; a std::string result is the parsed
+    //   node's text (a String's text, a Data node's bytes, empty for any other kind).
+    // The client stays usable after a refused argument and after cgp::CLIException.
+
+    // Queue, server control, modules and SNMP.
+    void rejectQueueMessage(const std::string& message, const std::string& text);
+    void releaseSMTPQueue(const std::string& queue);
+    void shutdown();
+    void refreshOSData();
+    void updateModule(const std::string& module, const DataSet& settings);
+    DataSet getModule(const std::string& module);
+    std::string getSNMPElement(const std::string& element);
+
+    // Cluster state.
+    std::string getTempClientIPs();
+    std::string getCurrentController();
+    DataSet getClusterDomainDefaults();
+    // The probe: sends "GetClusterDomainDefaults" and returns whether the reply is a success
+    // (200 or 201); an error reply gives false, no exception. Reads no data: after a 201 it
+    // stays in replyData, after a 200 the data line stays unread. A malformed reply or a lost
+    // connection throws.
+    bool tryGetClusterDomainDefaults();
+
+    // Intercept, Router and rules.
+    void setClusterIntercept(const DataSet& settings);
+    DataSet getClusterIntercept();
+    void setServerIntercept(const DataSet& settings);
+    DataSet getServerIntercept();
+    void setClusterRouterTable(const std::string& table);
+    std::string getClusterRouterTable();
+    void setRouterSettings(const DataSet& settings);
+    DataSet getRouterSettings();
+    void setRouterTable(const std::string& table);
+    std::string getRouterTable();
+    void setClusterRules(const DataSet& rules);
+    DataSet getClusterRules();
+    void setServerRules(const DataSet& rules);
+    DataSet getServerRules();
+
+    // Protection, banned settings and address lists.
+    void setClusterProtection(const DataSet& settings);
+    DataSet getClusterProtection();
+    void setBanned(const DataSet& settings);
+    void setProtection(const DataSet& settings);
+    DataSet getBanned();
+    DataSet getProtection();
+    DataSet getClusterBanned();
+    void setClusterLANIPs(const std::string& addresses);
+    void setClusterBlacklistedIPs(const std::string& addresses);
+    std::string getClusterWhiteHoleIPs();
+    std::string getClusterClientIPs();
+    std::string getClusterLANIPs();
+    std::string getClusterBlacklistedIPs();
+    void setClientIPs(const std::string& addresses);
+    void setLANIPs(const std::string& addresses);
+    void setBlacklistedIPs(const std::string& addresses);
+    std::string getWhiteHoleIPs();
+    std::string getClientIPs();
+    std::string getBlacklistedIPs();
+    std::string getLANIPs();
+
+    // Alerts.
+    void removeClusterAlert(const std::string& alert);
+    void postClusterAlert(const std::string& text);
+    void setClusterAlerts(const DataSet& alerts);
+    DataSet getClusterAlerts();
+    void removeServerAlert(const std::string& alert);
+    void postServerAlert(const std::string& text);
+    void setServerAlerts(const DataSet& alerts);
+    DataSet getServerAlerts();
+
+    // Cluster and server skins.
+    void storeClusterSkinFile(const std::string& skin, const std::string& file, const std::string& data);
+    DataSet listClusterSkinFiles(const std::string& skin);
+    void deleteClusterSkin(const std::string& skin);
+    void createClusterSkin(const std::string& skin);
+    DataSet listClusterSkins();
+    DataSet listServerSkins();
+
+    // Server-wide and cluster-wide defaults and directory integration.
+    void updateClusterAccountDefaults(const DataSet& settings);
+    void updateClusterDomainDefaults(const DataSet& settings);
+    DataSet getDirectoryIntegration();
+    DataSet getServerWebUserDefaults();
+    DataSet getDomainDefaults();
+    void setAllAccountsDefaults(const DataSet& settings);
+    void updateAllAccountsDefaults(const DataSet& settings);
+    void setClusterDirectoryIntegration(const DataSet& settings);
+    void setClusterWebUserDefaults(const DataSet& settings);
+    void reloadDirectoryDomains();
+
+    // ---- Accounts, domains, lists and web users.
+
+    // Accounts.
+    void resetAccountStat(const std::string& account);
+    DataSet getAccountStat(const std::string& account);
+    void deleteAccount(const std::string& account);
+    DataSet getAccountSubscription(const std::string& account);
+    DataSet getAccountSettings(const std::string& account);
+    DataSet getEffectiveWebUser(const std::string& account);
+    DataSet getAccountRPOP(const std::string& account);
+    DataSet getAccountAliases(const std::string& account);
+    DataSet getAccountRules(const std::string& account);
+    DataSet getAccountRights(const std::string& account);
+    DataSet getWebUser(const std::string& account);
+    DataSet getAccountEffectiveSettings(const std::string& account);
+    DataSet getAccountAlerts(const std::string& account);
+    DataSet getAccountLists(const std::string& account);
+    DataSet getWebFilesInfo(const std::string& account);
+    void processBounce(const std::string& account, const std::string& address, bool fatal);
+    DataSet route(const std::string& address, bool mail);
+
+    // Domains.
+    void resetDomainStat(const std::string& domain);
+    DataSet getDomainStat(const std::string& domain);
+    DataSet listDomains();
+    std::string mainDomainName();
+    std::string getDomainLocation(const std::string& domain);
+    DataSet getDomainSettings(const std::string& domain);
+    void setDomainSettings(const std::string& domain, const DataSet& settings);
+    void updateDomainSettings(const std::string& domain, const DataSet& settings);
+    DataSet getDomainAlerts(const std::string& domain);
+    DataSet getDomainAliases(const std::string& domain);
+    void createDirectoryDomain(const std::string& domain, const DataSet& settings);
+    void createSharedDomain(const std::string& domain, const DataSet& settings);
+    void deleteDomain(const std::string& domain, bool force);
+    void deleteDirectoryRecords(const std::string& domain);
+    DataSet listAdminDomains(const std::string& domain);
+
+    // Domain-level account settings and templates.
+    DataSet listAccounts(const std::string& domain);
+    void setAccountDefaults(const std::string& domain, const DataSet& settings);
+    void updateAccountDefaults(const std::string& domain, const DataSet& settings);
+    DataSet getAccountTemplate(const std::string& domain);
+    void updateAccountTemplate(const std::string& domain, const DataSet& settings);
+
+    // Groups, forwarders and mailing lists.
+    DataSet listGroups(const std::string& domain);
+    DataSet getGroup(const std::string& group);
+    DataSet listForwarders(const std::string& domain);
+    DataSet getList(const std::string& list);
+    void deleteList(const std::string& list);
+    DataSet getDomainLists(const std::string& domain);
+    DataSet listLists(const std::string& domain);
+
+    // Web users, web interface and sessions.
+    void clearWebUserCache(const std::string& domain);
+    void putWebUserInterface(const std::string& domain, const std::string& file, const std::string& data);
+    DataSet listWebUserInterface(const std::string& domain, const std::string& file);
+    void killWebUserSession(const std::string& sessionId);
+    DataSet getWebUserSession(const std::string& sessionId);
+    std::string createWebUserSession(const std::string& account, const std::string& address, const std::string& skin);
+    DataSet listDomainSkins(const std::string& domain);
+
+    // ---- Creating and configuring accounts.
+    void createAccount(const std::string& account, const DataSet& settings, const std::string& type, bool external);
+    void renameAccount(const std::string& account, const std::string& newName);
+    std::string getAccountLocation(const std::string& account);
+    void setAccountSettings(const std::string& account, const DataSet& settings);
+    void updateAccountSettings(const std::string& account, const DataSet& settings);
+    void setAccountPassword(const std::string& account, const std::string& password);
+    // True when the server accepts the password; false on its refusal codes 515 and 513.
+    // Every other error passes on unchanged, a lost connection or a garbled reply included.
+    bool verifyAccountPassword(const std::string& account, const std::string& password);
+    void setAccountAliases(const std::string& account, const DataSet& aliases);
+    // An empty Array of rules is sent; only the kind is checked.
+    void setAccountRules(const std::string& account, const DataSet& rules);
+    void setAccountRights(const std::string& account, const DataSet& rights);
+    void setAccountRPOP(const std::string& account, const DataSet& records);
+    void setAccountAlerts(const std::string& account, const DataSet& alerts);
+    void postAccountAlert(const std::string& account, const std::string& text);
+    void removeAccountAlert(const std::string& account, const std::string& alert);
+    void setAccountSubscription(const std::string& account, const DataSet& subscription);
+    // Reads the subscription, then writes it back with the mailboxes added: a String is
+    // appended when no element has its text (nothing more is sent when one has); any other
+    // value rewrites the whole list sorted in byte order, each text once, with the texts of
+    // an Array's elements added. A reply that is not an Array is sent back unchanged, so the
+    // second command refuses it; an empty result is refused the same way, after the read.
+    void addAccountSubscription(const std::string& account, const DataSet& mailboxes);
+    void setWebUser(const std::string& account, const DataSet& settings);
+    DataSet getAccountInfo(const std::string& account, const std::string& key);
+    void removeAccountSubset(const std::string& account, const std::string& subset);
+
+    // ---- Mailboxes. Mailbox names and filters are sent "in quotes"; the optional AUTH
+    // element acts on behalf of authAccount.
+    void createMailbox(const std::string& account, const std::string& mailbox, const std::string& authAccount);
+    void deleteMailbox(const std::string& account, const std::string& mailbox, const std::string& authAccount);
+    void deleteMailboxes(const std::string& account, const std::string& mailboxes, const std::string& authAccount);
+    void renameMailbox(const std::string& account, const std::string& mailbox, const std::string& newName,
+                       const std::string& authAccount);
+    void renameMailboxes(const std::string& account, const std::string& mailboxes, const std::string& newName,
+                         const std::string& authAccount);
+    DataSet listMailboxes(const std::string& account, const std::string& filter, const std::string& authAccount);
+    DataSet getMailboxInfo(const std::string& account, const std::string& mailbox, const std::string& authAccount);
+    void updateMailboxInfo(const std::string& account, const std::string& mailbox, const DataSet& info);
+    void setMailboxClass(const std::string& account, const std::string& mailbox, const std::string& mailboxClass,
+                         const std::string& authAccount);
+    DataSet getMailboxACL(const std::string& account, const std::string& mailbox, const std::string& authAccount);
+    void setMailboxACL(const std::string& account, const std::string& mailbox, const DataSet& acl,
+                       const std::string& authAccount);
+    // Reads the access-control list and writes it back with every identity's rights emptied
+    // but those acl gives (identities compared byte for byte; new ones added). An acl that is
+    // not a Dictionary is refused before anything is sent; an empty one empties every right.
+    // A reply that is not a Dictionary, or an empty merged list, is refused by the second
+    // command's check, after the read.
+    void mergeMailboxACL(const std::string& account, const std::string& mailbox, const DataSet& acl,
+                         const std::string& authAccount);
+    std::string getMailboxRights(const std::string& account, const std::string& mailbox,
+                                 const std::string& authAccount);
+    DataSet getMailboxAliases(const std::string& account);
+    void setMailboxAliases(const std::string& account, const DataSet& aliases);
+
+    // ---- Creating and configuring domains, groups, forwarders and mailing lists.
+
+    // Domains.
+    void createDomain(const std::string& domain, const DataSet& settings);
+    void renameDomain(const std::string& domain, const std::string& newName);
+    DataSet getDomainEffectiveSettings(const std::string& domain);
+    void setDomainAliases(const std::string& domain, const DataSet& aliases);
+    DataSet getDomainRules(const std::string& domain);
+    void setDomainRules(const std::string& domain, const DataSet& rules);
+    void setDomainAlerts(const std::string& domain, const DataSet& alerts);
+    void postDomainAlert(const std::string& domain, const std::string& text);
+    void removeDomainAlert(const std::string& domain, const std::string& alert);
+    void insertDirectoryRecords(const std::string& domain);
+
+    // Account defaults and web-user defaults of a domain.
+    DataSet getAccountDefaults(const std::string& domain);
+    void setAccountTemplate(const std::string& domain, const DataSet& settings);
+    DataSet getWebUserDefaults(const std::string& domain);
+    void setWebUserDefaults(const std::string& domain, const DataSet& settings);
+
+    // Groups and forwarders.
+    void createGroup(const std::string& group, const DataSet& settings);
+    void setGroup(const std::string& group, const DataSet& settings);
+    void renameGroup(const std::string& group, const std::string& newName);
+    void deleteGroup(const std::string& group);
+    void createForwarder(const std::string& forwarder, const std::string& address);
+    std::string getForwarder(const std::string& forwarder);
+    void deleteForwarder(const std::string& forwarder);
+
+    // Mailing lists.
+    void createList(const std::string& list, const std::string& owner);
+    void renameList(const std::string& list, const std::string& newName);
+    void updateList(const std::string& list, const DataSet& settings);
+    void list(const std::string& list, const std::string& operation, const std::string& subscriber, bool silently,
+              bool confirm);
+    // "FILTER" and the filter stand when the filter is not empty or limit is above 0 (an
+    // empty filter is then sent as ""); the limit only when above 0.
+    DataSet listSubscribers(const std::string& list, const std::string& filter, std::int32_t limit);
+    DataSet getSubscriberInfo(const std::string& list, const std::string& subscriber);
+    void setPostingMode(const std::string& list, const std::string& subscriber, const std::string& mode);
+
+    // ---- Server-wide and cluster-wide settings, address lists, modules and the log.
+
+    // Server-wide and cluster-wide defaults and directory integration.
+    void setClusterAccountDefaults(const DataSet& settings);
+    DataSet getClusterAccountDefaults();
+    DataSet getAllAccountsDefaults();
+    void setClusterDomainDefaults(const DataSet& settings);
+    void setDomainDefaults(const DataSet& settings);
+    void updateDomainDefaults(const DataSet& settings);
+    void setServerWebUserDefaults(const DataSet& settings);
+    DataSet getClusterWebUserDefaults();
+    void setDirectoryIntegration(const DataSet& settings);
+    DataSet getClusterDirectoryIntegration();
+
+    // Address lists, modules and the log.
+    void setWhiteHoleIPs(const std::string& addresses);
+    void setClusterWhiteHoleIPs(const std::string& addresses);
+    void setClusterClientIPs(const std::string& addresses);
+    void setModule(const std::string& module, const DataSet& settings);
+    // The text is escaped with escapeString and the result sent in the quoted form, which
+    // escapes it again.
+    void writeLog(std::int32_t level, const std::string& text);
+
+    // ---- Skins and web files. Skin names, file names, paths and skin-file data are sent
+    // "in quotes"; web-file and web-interface data as a word, already in the form the
+    // server expects. With a domain, a domain-skin command names it before "SKIN".
+
+    // Server skins.
+    void createServerSkin(const std::string& skin);
+    void renameServerSkin(const std::string& skin, const std::string& newName);
+    void deleteServerSkin(const std::string& skin);
+    DataSet listServerSkinFiles(const std::string& skin);
+    DataSet readServerSkinFile(const std::string& skin, const std::string& file);
+    void storeServerSkinFile(const std::string& skin, const std::string& file, const std::string& data);
+    void deleteServerSkinFile(const std::string& skin, const std::string& file);
+
+    // Cluster skins.
+    void renameClusterSkin(const std::string& skin, const std::string& newName);
+    DataSet readClusterSkinFile(const std::string& skin, const std::string& file);
+    void deleteClusterSkinFile(const std::string& skin, const std::string& file);
+
+    // Skins of a domain.
+    void createDomainSkin(const std::string& domain, const std::string& skin);
+    void renameDomainSkin(const std::string& domain, const std::string& skin, const std::string& newName);
+    void deleteDomainSkin(const std::string& domain, const std::string& skin);
+    DataSet listDomainSkinFiles(const std::string& domain, const std::string& skin);
+    DataSet readDomainSkinFile(const std::string& domain, const std::string& skin, const std::string& file);
+    void storeDomainSkinFile(const std::string& domain, const std::string& skin, const std::string& file,
+                             const std::string& data);
+    void deleteDomainSkinFile(const std::string& domain, const std::string& skin, const std::string& file);
+
+    // Web-interface files of a domain.
+    std::string getWebUserInterface(const std::string& domain, const std::string& file);
+    void deleteWebUserInterface(const std::string& domain, const std::string& file);
+
+    // Web files of an account.
+    DataSet listWebFiles(const std::string& account, const std::string& path);
+    DataSet getWebFile(const std::string& account, const std::string& file);
+    DataSet getWebFilePart(const std::string& account, const std::string& file, std::uint64_t offset,
+                           std::uint64_t size);
+    void putWebFile(const std::string& account, const std::string& file, const std::string& data);
+    void putWebFileAt(const std::string& account, const std::string& file, const std::string& data,
+                      std::uint64_t offset);
+    void renameWebFile(const std::string& account, const std::string& file, const std::string& newName);
+    void deleteWebFile(const std::string& account, const std::string& file);
+
     // The last reply read: its code (0 before the first), its message ("OK" after 200 and
     // 201) and the data of the last 200 or 201 reply.
     std::uint16_t replyCode = 0;
