@@ -123,7 +123,16 @@ TEST(CliDescriptorThreadTest, ClosedClientLeavesDescriptorZeroAlone) {
     input.expectUntouched();
 }
 
+// Sanitizer run-times need descriptors of their own (a pipe to probe memory) while an
+// exception is built, so with none left they report errors that are not there.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
 TEST(CliDescriptorThreadTest, FailedSocketCreationTouchesNoDescriptor) {
+    if (kSanitized) GTEST_SKIP() << "needs every descriptor taken, which sanitizers cannot run with";
     StandardInputPair input;
     ScriptedServer server({clitest::loggedIn()});
     // Every descriptor below the limit in use: the next socket cannot be made.

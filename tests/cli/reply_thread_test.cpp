@@ -112,7 +112,7 @@ TEST(CliReplyThreadTest, LinesArrivingTogetherAreReadOneAtATime) {
     EXPECT_EQ(executeOutcome(client, "C"), "CLI 500 second");
     client.execute("D");
     EXPECT_EQ(client.getResponseData().kind(), cgp::DataSetKind::Empty);
-    EXPECT_TRUE(server.waitForLines(7, Milliseconds(5000)));
+    EXPECT_EQ(server.lines(0).size(), 6u);
 }
 
 TEST(CliReplyThreadTest, LostConnectionClosesTheClient) {
