@@ -144,7 +144,8 @@ public:
     //   settings Dictionary without keys) is left out and never checked;
     // - every other argument is required: an empty text, or a dataset that is not of the
     //   method's kind (String, Array or Dictionary) or is empty, throws tmg::ProtocolException
-    //   "invalid or missing argument" (code 0) with nothing sent;
+    //   "invalid or missing argument" (code 0) with nothing sent, and so does a line that
+    //   would hold CR, LF or NUL (sendLine);
     // - an error reply throws cgp::CLIException with the server's text and code; a malformed
     //   reply or a lost connection throws what readResponse and readLine throw;
     // - a DataSet result is the reply's data parsed; a std::string result is the parsed
