@@ -9,13 +9,16 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "filter/filter_settings.h"
 #include "filter/message_scan.h"
+#include "filter/prefilter_builder.h"
 #include "filter/vorpelin.h"
 #include "foundation/read_line.h"
+#include "spamassassin_rules.h"
 #include "timing.h"
 
 namespace {
@@ -148,6 +151,122 @@ std::size_t floorScan(const FilterSettings& rules, const std::vector<Lines>& mes
     return hits;
 }
 
+long residentKiB() {
+    long pages = 0, resident = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+std::string answerOf(const cgp::ScanResult& result) {
+    std::string text;
+    for (const std::string& line : result.lines) text += line + "\n";
+    return text;
+}
+
+// Messages made to be slow: the longest tested lines of what a rule set finds hard.
+std::vector<std::string> hostileMessages() {
+    std::string crs, as(4096, 'a'), nuls(4096, '\0'), lone(4096, '\r'), many;
+    for (int i = 0; i < 2048; ++i) crs += "\r ";
+    for (int i = 0; i < 10000; ++i) many += "X-" + std::to_string(i) + ": y\n";
+    std::string binary;
+    for (int i = 0; i < 200000; ++i) binary.push_back(static_cast<char>((i * 7919) % 251));
+    return {"Subject: " + crs + "\n\n" + crs + "\n", "Subject: " + as + "\n\n" + as + "\n",
+            "Subject: x" + nuls + "\n\n" + nuls + "\n", "Subject: " + lone + "\n\n" + lone + "\n",
+            many + "\nbody\n", "Subject: b\n\n" + binary + "\n"};
+}
+
+// The real rule set against the bare loop: messages per second, the share of (line, rule)
+// pairs that still reach Boost, the build, its memory, and the worst hostile message.
+void realRules(std::size_t limit, const std::vector<std::string>& messages) {
+    std::size_t count = 0;
+    std::string text = bench::spamAssassinRules(limit, kMaxBodyLines, count);
+    FilterSettings rules;
+    std::istringstream in(text);
+    rules.read(in);
+    long before = residentKiB();
+    cgp::PrefilterBuilder builder;
+    double build = secondsFor([&] {
+        builder.start(rules);
+        builder.waitForTests(rules.generation(), 600000);
+    });
+    std::shared_ptr<const cgp::RulesPrefilter> prefilter = builder.ready(rules.generation());
+    if (!prefilter) {
+        std::printf("%zu rules: the prefilter was not built\n", count);
+        return;
+    }
+    long memory = residentKiB() - before;
+
+    std::vector<std::string> bare(messages.size()), filtered(messages.size());
+    auto run = [&](const cgp::RulesPrefilter* with, std::vector<std::string>& answers) {
+        cgp::MessageScanner scanner;
+        for (std::size_t n = 0; n < messages.size(); ++n) {
+            std::istringstream message(messages[n]);
+            cgp::ExtFilter::skipEnvelope(message);
+            answers[n] = answerOf(scanner.scan(message, rules, false, n, with));
+        }
+    };
+    double bareBest = 1e9, filteredBest = 1e9;
+    for (int round = 0; round < 2; ++round) {
+        bareBest = std::min(bareBest, secondsFor([&] { run(nullptr, bare); }));
+        filteredBest = std::min(filteredBest, secondsFor([&] { run(prefilter.get(), filtered); }));
+    }
+    std::size_t differ = 0;
+    for (std::size_t n = 0; n < messages.size(); ++n) differ += bare[n] != filtered[n];
+
+    // Pairs that reach Boost: the candidates of every tested line.
+    std::size_t pairs = 0, candidates = 0;
+    cgp::RegexPrefilter::Scratch headerScratch, bodyScratch;
+    prefilter->headerLines->prepare(headerScratch);
+    prefilter->bodyLines->prepare(bodyScratch);
+    for (const std::string& message : messages) {
+        std::istringstream stream(message);
+        cgp::ExtFilter::skipEnvelope(stream);
+        std::string line;
+        bool body = false;
+        int bodyLines = 0;
+        while (stream.good() && bodyLines <= kMaxBodyLines) {
+            tmg::readLine(stream, line, cgp::maxTestedLine);
+            if (!body && line.empty()) {
+                body = true;
+                continue;
+            }
+            const cgp::RegexPrefilter& p = body ? *prefilter->bodyLines : *prefilter->headerLines;
+            cgp::RegexPrefilter::Scratch& scratch = body ? bodyScratch : headerScratch;
+            p.scan(line.data(), line.data() + line.size(), scratch);
+            for (std::size_t i = 0; i < p.ruleCount(); ++i) candidates += p.isCandidate(scratch, i);
+            pairs += p.ruleCount();
+            if (body) ++bodyLines;
+        }
+    }
+
+    double worstBare = 0, worstFiltered = 0;
+    for (const std::string& message : hostileMessages()) {
+        cgp::MessageScanner scanner;
+        auto once = [&](const cgp::RulesPrefilter* with) {
+            return secondsFor([&] {
+                std::istringstream stream(message);
+                scanner.scan(stream, rules, false, 1, with);
+            });
+        };
+        worstBare = std::max(worstBare, once(nullptr));
+        worstFiltered = std::max(worstFiltered, once(prefilter.get()));
+    }
+
+    std::printf("%zu real rules (%zu always run), %zu messages:\n", count,
+                prefilter->headerLines->alwaysRunCount() + prefilter->bodyLines->alwaysRunCount(), messages.size());
+    std::printf("  bare loop:      %8.1f messages/s\n", messages.size() / bareBest);
+    std::printf("  with prefilter: %8.1f messages/s   ratio %.1f, answers that differ: %zu\n",
+                messages.size() / filteredBest, bareBest / filteredBest, differ);
+    std::printf("  pairs reaching Boost: %.2f %% of %zu; build %.1f s, about %ld KiB\n", 100.0 * candidates / pairs,
+                pairs, build, memory);
+    std::printf("  worst hostile message: %.3f s bare, %.3f s with prefilter (ratio %.1f)\n", worstBare,
+                worstFiltered, worstBare / worstFiltered);
+}
+
 }  // namespace
 
 int main() {
@@ -195,5 +314,14 @@ int main() {
     std::printf("floor (same rules, same lines, bare loop): %8.1f us per message\n", floorBest * 1e6 / kMessages);
     std::printf("filter scanMessage:                        %8.1f us per message\n", filterBest * 1e6 / kMessages);
     std::printf("ratio filter / floor: %.3f\n", filterBest / floorBest);
+
+    if (!std::filesystem::exists(bench::spamAssassinFolder)) {
+        std::printf("no real rule set: apt-get install spamassassin for the prefilter figures\n");
+        return 0;
+    }
+    std::vector<std::string> messages;
+    for (int n = 0; n < 1000; ++n) messages.push_back(messageText(n));
+    realRules(300, messages);
+    realRules(100000, messages);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "filter/filter_settings.h"
 
+#include <atomic>
 #include <cstdio>
 
 #include "foundation/regular_file_stream.h"
@@ -10,7 +11,7 @@ FilterSettings& FilterSettings::instance() {
     return *settings;
 }
 
-FilterSettings::FilterSettings() = default;
+FilterSettings::FilterSettings() { clear(); }
 
 bool FilterSettings::load(const std::string& path) {
     fileName = path;
@@ -44,10 +45,13 @@ bool FilterSettings::reload() {
     full = std::move(fresh.full);
     bodyLineLimit = fresh.bodyLineLimit;
     ruleNames = std::move(fresh.ruleNames);
+    generationNumber = fresh.generationNumber;
     return true;
 }
 
 void FilterSettings::clear() {
+    static std::atomic<std::uint64_t> generations{0};
+    generationNumber = ++generations;
     headers.clear();
     body.clear();
     full.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <istream>
 #include <string>
 #include <vector>
@@ -76,6 +77,9 @@ public:
     // The MAXBODYLINES setting, 0 when the file does not set it; a scan reads at most
     // maxBodyLines() + 1 body lines, and at least one.
     int maxBodyLines() const { return bodyLineLimit; }
+    // Changes whenever the rules held change (every read and clear), and differs between
+    // holders: what was built from the rules of one generation fits no other.
+    std::uint64_t generation() const { return generationNumber; }
     // Every distinct rule name of the three lists, in ascending byte order.
     const std::vector<std::string>& names() const { return ruleNames; }
 
@@ -90,4 +94,5 @@ private:
     std::string fileName;
     tmg::fs::FileIdentity lastSeen;
     bool everRead = false;
+    std::uint64_t generationNumber = 0;
 };

@@ -4,6 +4,8 @@
 
 #include <climits>
 #include <iostream>
+#include <memory>
+#include <new>
 
 #include "filter/quoting.h"
 #include "filter/request_line.h"
@@ -39,10 +41,10 @@ void* workerStart(void* request) { return Helper::handleRequest(static_cast<Filt
 
 }  // namespace
 
-Helper::Helper(bool threaded, const std::string& refusalWord)
+Helper::Helper(bool threadedMode, const std::string& refusalWord)
     : intfDone(false),
       mutex(tmg::LockRank::EngineInFlight),
-      threaded(threaded),
+      threaded(threadedMode),
       refusalPrefix(" " + refusalWord + " "),
       workers(0) {}
 
@@ -165,15 +167,23 @@ void Helper::acceptThreaded(std::uint32_t number, const std::string& command, co
                        << "), try again in a few seconds.\"";
         return;
     }
+    // Whatever may fail for want of memory comes before the worker is counted: a count
+    // that no worker takes back would keep run() waiting for ever.
+    std::unique_ptr<FilterRequest> request(new FilterRequest{number, this, command, parameters});
     {
         tmg::MutexLock lock(&mutex);
         inFlight.insert(number);
         ++workers;
     }
     tmg::logline(number) << "Thread processing started";
-    FilterRequest* request = new FilterRequest{number, this, command, parameters};
-    tmg::Thread worker(workerStart, request, true);
-    if (!worker->running) handleRequest(request);
+    bool started = false;
+    try {
+        tmg::Thread worker(workerStart, request.get(), true);
+        started = worker->running;
+    } catch (const std::bad_alloc&) {
+    }
+    FilterRequest* handed = request.release();
+    if (!started) handleRequest(handed);
 }
 
 void* Helper::handleRequest(FilterRequest* request) {

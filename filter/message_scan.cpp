@@ -37,7 +37,19 @@ std::string describe(std::chrono::milliseconds budget) {
 MessageScanner::MessageScanner() : readPast(readPastChunk) { line.reserve(maxTestedLine); }
 
 ScanResult MessageScanner::scan(std::istream& in, const FilterSettings& rules, bool noScannerHeader,
-                                unsigned int number) {
+                                unsigned int number, const RulesPrefilter* prefilter) {
+    prefilterInUse = nullptr;
+    // A prefilter numbers the rules it was built from; any other rules would be misread.
+    if (prefilter && prefilter->generation == rules.generation() &&
+        prefilter->headerLines->ruleCount() == rules.headerRules().size() + rules.fullRules().size() &&
+        prefilter->bodyLines->ruleCount() == rules.bodyRules().size() + rules.fullRules().size()) {
+        if (prefilter != prepared) {
+            prepared = nullptr;
+            if (prefilter->headerLines->prepare(headerScratch) && prefilter->bodyLines->prepare(bodyScratch))
+                prepared = prefilter;
+        }
+        prefilterInUse = prepared;
+    }
     matched.assign(rules.names().size(), 0);
     longLine = false;
     timeUp = false;
@@ -78,8 +90,10 @@ void MessageScanner::headerPass(std::istream& in, const FilterSettings& rules) {
         if (length == 0) return;
         if (before < headerBudgetBytes) {
             if (cut) longLine = true;
-            test(rules.headerRules());
-            test(rules.fullRules());
+            const RegexPrefilter* named =
+                candidates(prefilterInUse ? prefilterInUse->headerLines.get() : nullptr, headerScratch);
+            test(rules.headerRules(), named, headerScratch, 0);
+            test(rules.fullRules(), named, headerScratch, rules.headerRules().size());
         } else if (!overLogged) {
             overLogged = true;
             tmg::logline(requestNumber) << "Header over " << headerBudgetBytes
@@ -98,8 +112,10 @@ void MessageScanner::bodyPass(std::istream& in, const FilterSettings& rules) {
         bool cut = false;
         readTestedLine(in, !last, cut);
         if (cut) longLine = true;
-        test(rules.bodyRules());
-        test(rules.fullRules());
+        const RegexPrefilter* named =
+            candidates(prefilterInUse ? prefilterInUse->bodyLines.get() : nullptr, bodyScratch);
+        test(rules.bodyRules(), named, bodyScratch, 0);
+        test(rules.fullRules(), named, bodyScratch, rules.bodyRules().size());
         if (++count > rules.maxBodyLines()) break;
     }
 }
@@ -127,10 +143,20 @@ std::size_t MessageScanner::skipRestOfLine(std::istream& in) {
     }
 }
 
-void MessageScanner::test(const std::vector<FilterSettings::Rule>& rules) {
-    for (const FilterSettings::Rule& rule : rules) {
+const RegexPrefilter* MessageScanner::candidates(const RegexPrefilter* prefilter, RegexPrefilter::Scratch& scratch) {
+    if (!prefilter) return nullptr;
+    // A failed engine pass leaves every rule a candidate, which the scratch remembers.
+    prefilter->scan(line.data(), line.data() + line.size(), scratch);
+    return prefilter;
+}
+
+void MessageScanner::test(const std::vector<FilterSettings::Rule>& rules, const RegexPrefilter* prefilter,
+                          const RegexPrefilter::Scratch& scratch, std::size_t first) {
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        const FilterSettings::Rule& rule = rules[i];
         // Once a name has matched the answer cannot change, so its rules rest.
         if (matched[rule.nameIndex]) continue;
+        if (prefilter && !prefilter->isCandidate(scratch, first + i)) continue;
         if (outOfTime()) return;
         if (lineMatches(rule)) matched[rule.nameIndex] = 1;
     }

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "filter/filter_settings.h"
+#include "filter/prefilter_builder.h"
+#include "filter/regex_prefilter.h"
 #include "filter/scan_result.h"
 
 namespace cgp {
@@ -50,8 +52,12 @@ public:
     // - a read that fails with an exception of the stream ends the scan the same way.
     // A rule whose matching fails inside the regex library counts as not matching that
     // line; the failure is logged and the scan goes on.
+    //
+    // With prefilter (built from these very rules: same generation), a line meets only the
+    // rules the prefilter names for it; the answer is the same, only a rule the prefilter
+    // leaves out cannot log a failure on that line.
     ScanResult scan(std::istream& in, const FilterSettings& rules, bool noScannerHeader,
-                    unsigned int requestNumber);
+                    unsigned int requestNumber, const RulesPrefilter* prefilter = nullptr);
 
     // For tests only: a shorter time budget than scanTimeBudget, which the filter keeps.
     void setTimeBudgetForTests(std::chrono::milliseconds budget) { timeBudget = budget; }
@@ -65,7 +71,11 @@ private:
     // Reads the next line into line; returns its whole length, and whether it was cut.
     std::size_t readTestedLine(std::istream& in, bool skipRest, bool& cut);
     std::size_t skipRestOfLine(std::istream& in);
-    void test(const std::vector<FilterSettings::Rule>& rules);
+    // Tests the line against rules, numbered from first in the prefilter in use, if any.
+    void test(const std::vector<FilterSettings::Rule>& rules, const RegexPrefilter* prefilter,
+              const RegexPrefilter::Scratch& scratch, std::size_t first);
+    // Names the line's candidates; the prefilter to use for it, or null.
+    const RegexPrefilter* candidates(const RegexPrefilter* prefilter, RegexPrefilter::Scratch& scratch);
     // The one place where a line meets a rule.
     bool lineMatches(const FilterSettings::Rule& rule);
     bool outOfTime();
@@ -73,6 +83,10 @@ private:
     std::string line;
     std::vector<char> readPast;
     std::vector<char> matched;  // by FilterSettings::Rule::nameIndex
+    const RulesPrefilter* prefilterInUse = nullptr;
+    const RulesPrefilter* prepared = nullptr;  // the one the scratches were made for
+    RegexPrefilter::Scratch headerScratch;
+    RegexPrefilter::Scratch bodyScratch;
     std::chrono::milliseconds timeBudget = scanTimeBudget;
     std::int64_t deadline = 0;  // on the coarse monotonic clock, in nanoseconds
     bool timeUp = false;

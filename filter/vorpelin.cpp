@@ -35,8 +35,15 @@ int Vorpelin::run(int argc, char** argv) {
         say("* Unable to read settings, fatal error, quitting.");
         return 0;
     }
+    followRules(FilterSettings::instance());
     cgp::Helper::run();
     return 0;
+}
+
+void Vorpelin::followRules(const FilterSettings& settings) {
+    if (settings.generation() == prefilterGeneration) return;
+    prefilterGeneration = settings.generation();
+    prefilters.start(settings);
 }
 
 cgp::ScanResult Vorpelin::scanMessage(std::uint32_t number, const std::string& path) {
@@ -51,8 +58,10 @@ cgp::ScanResult Vorpelin::scanMessage(std::uint32_t number, const std::string& p
 cgp::ScanResult Vorpelin::scanOpenedMessage(std::uint32_t number, const std::string&, tmg::RegularFileStream& message) {
     FilterSettings& settings = FilterSettings::instance();
     if (settings.reload()) say("* Settings changed, reloading.");
+    followRules(settings);
     skipEnvelope(message);
-    cgp::ScanResult result = scanner.scan(message, settings, noScannerHeader, number);
+    std::shared_ptr<const cgp::RulesPrefilter> prefilter = prefilters.ready(settings.generation());
+    cgp::ScanResult result = scanner.scan(message, settings, noScannerHeader, number, prefilter.get());
     if (message.readError() != 0)
         tmg::logline(number) << "Message file could not be read: " << std::strerror(message.readError())
                              << ": the rest of the message was not tested";

@@ -8,7 +8,8 @@
 
 // The filter program: the message filter whose scan tests each message against the rules
 // of "vorpelin.regex" in the program's own folder and answers with one added header line
-// per matching rule. Requests are handled one at a time on the calling thread.
+// per matching rule. Requests are handled one at a time on the calling thread; the
+// prefilter of the rules in force is built beside it (see PrefilterBuilder).
 class Vorpelin : public cgp::ExtFilter {
 public:
     Vorpelin();
@@ -34,7 +35,12 @@ public:
                                       tmg::RegularFileStream& message) override;
 
 private:
+    // Starts building the prefilter of the rules in force when they are new.
+    void followRules(const FilterSettings& settings);
+
     std::string programDir;
     bool noScannerHeader = false;
+    cgp::PrefilterBuilder prefilters;
+    std::uint64_t prefilterGeneration = 0;
     cgp::MessageScanner scanner;
 };

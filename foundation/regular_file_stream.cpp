@@ -75,26 +75,29 @@ descriptor_read_buffer::pos_type descriptor_read_buffer::seekpos(pos_type positi
 
 RegularFileStream::RegularFileStream(const std::string& path) : std::istream(nullptr) {
     rdbuf(&buffer);
+    setstate(std::ios::failbit);  // until the file is open
     // A NUL would end the name early, and the system would open some other file.
-    const bool usableName = path.find('\0') == std::string::npos;
-    int fd = usableName ? ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
+    if (path.find('\0') != std::string::npos) return;
     struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return;
+    fileIdentity = fs::identityFromStat(st);
+    // Opening a device can do something of its own, so only a regular file is opened.
+    if (!S_ISREG(st.st_mode)) return;
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        bool exists = usableName && ::stat(path.c_str(), &st) == 0;
-        if (exists) fileIdentity = fs::identityFromStat(st);
-        openOutcome = exists && S_ISREG(st.st_mode) ? OpenOutcome::Unreadable : OpenOutcome::NotFound;
-        setstate(std::ios::failbit);
+        openOutcome = OpenOutcome::Unreadable;
         return;
     }
-    bool regular = ::fstat(fd, &st) == 0;
-    if (regular) fileIdentity = fs::identityFromStat(st);
-    if (!regular || !S_ISREG(st.st_mode)) {
+    // Checked again on the descriptor that is read: something else may stand at the path
+    // by now, and without O_NONBLOCK a FIFO would have held the open.
+    bool known = ::fstat(fd, &st) == 0;
+    fileIdentity = known ? fs::identityFromStat(st) : fs::FileIdentity();
+    if (!known || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        openOutcome = OpenOutcome::NotFound;
-        setstate(std::ios::failbit);
         return;
     }
     buffer.attach(fd);
+    clear();
     openOutcome = OpenOutcome::Opened;
 }
 

@@ -42,10 +42,11 @@ enum class OpenOutcome {
     Unreadable,  // a regular file that does not open (permissions, no descriptors left...)
 };
 
-// An input stream over one regular file. The path is opened once, without blocking
-// (O_NONBLOCK: a FIFO or a device put at the path cannot hold the caller), and the check
-// that it is a regular file is made with fstat on the very descriptor that is then read,
-// so nothing can be swapped in between the check and the reads. Reads never throw: a
+// An input stream over one regular file. Only a path that names a regular file is opened
+// (opening a device can have effects of its own); it is opened once, without blocking
+// (O_NONBLOCK: a FIFO or a device swapped in meanwhile cannot hold the caller), and checked
+// again with fstat on the very descriptor that is then read, so whatever is read is what
+// was checked. Reads never throw: a
 // failed read ends the input as the end of the file does, and readError() then tells it
 // apart. Seeks to positions in the file work, so the stream can be rewound. The file is
 // closed by the destructor. Not copyable.
@@ -57,9 +58,8 @@ public:
     OpenOutcome outcome() const { return openOutcome; }
     bool is_open() const { return openOutcome == OpenOutcome::Opened; }
 
-    // The identity of what the path named when it was opened: taken from the descriptor
-    // when open succeeded (for a FIFO too), from the path otherwise ("missing" when there
-    // was nothing).
+    // The identity of what the path named: taken from the descriptor when it was opened,
+    // from the path otherwise ("missing" when there was nothing).
     const fs::FileIdentity& identity() const { return fileIdentity; }
 
     // The errno of the read that failed, 0 while none has.

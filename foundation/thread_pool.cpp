@@ -11,7 +11,7 @@ struct ThreadPool::Worker {
     ThreadPool* pool = nullptr;
 };
 
-ThreadPool::ThreadPool(std::uint16_t maxWorkers) : maxWorkers(maxWorkers), stopping(false) {}
+ThreadPool::ThreadPool(std::uint16_t most) : maxWorkers(most), stopping(false) {}
 
 ThreadPool::~ThreadPool() { stop(false); }
 

@@ -26,8 +26,16 @@
 namespace filter_test {
 
 using testsupport::Transcript;
-// A running filter process; every read waits at most a few seconds.
-using FilterProcess = testsupport::ChildProcess;
+// A running filter process; every read waits at most a few seconds. The line that says
+// the prefilter is ready comes whenever its build ends, so it is set aside.
+class FilterProcess : public testsupport::ChildProcess {
+public:
+    explicit FilterProcess(const std::vector<std::string>& argv, const std::string& executable = "",
+                           const std::string& workingFolder = "")
+        : ChildProcess(argv, executable, workingFolder) {
+        setAsideLinesStartingWith("* Prefilter ready: ");
+    }
+};
 
 // A fresh folder in the working folder with a copy (a hard link where possible) of the
 // binary named vorpelin; removed with everything in it.

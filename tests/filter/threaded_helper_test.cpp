@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <condition_variable>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -16,6 +14,7 @@
 #include "tests/support/cout_capture.h"
 #include "tests/support/forked_child.h"
 #include "tests/support/sanitizer_build.h"
+#include "tests/support/thread_start_failure.h"
 
 namespace {
 
@@ -183,17 +182,8 @@ TEST(ThreadedHelperTest, WithoutThreadsTheLoopHandlesTheRequestItself) {
     GTEST_SKIP() << "sanitizers reserve more address space than the limit leaves";
 #else
     ForkedChild child([] {
-        // No thread can start: its stack does not fit in what the limit leaves.
-        pthread_attr_t attr;
-        pthread_attr_init(&attr);
-        pthread_attr_setstacksize(&attr, std::size_t(1) << 36);
-        pthread_setattr_default_np(&attr);
-        pthread_attr_destroy(&attr);
-        long pages = 0;
-        std::ifstream("/proc/self/statm") >> pages;
-        rlimit limit{};
-        limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(pages) * 4096 + (8 << 20);
-        if (setrlimit(RLIMIT_AS, &limit) != 0) return 2;
+        testsupport::NoNewThreads noThreads;
+        if (!noThreads.ok()) return 2;
         CoutCapture out;
         GatedEngine engine;
         runOn(engine, "1 FILE first\n2 FILE second\n");

@@ -11,7 +11,9 @@
 
 #include "foundation/condition.h"
 #include "foundation/process.h"
+#include "tests/support/forked_child.h"
 #include "tests/support/sanitizer_build.h"
+#include "tests/support/thread_start_failure.h"
 
 namespace {
 
@@ -187,6 +189,29 @@ TEST(ThreadPoolThreadTest, StopOfIdleAndUnusedPools) {
     ASSERT_TRUE(board.allDone.waitFor(2000));
     tmg::sleepMilliseconds(5);
     idle.stop(false);  // the idle worker is woken and ends
+}
+
+TEST(ThreadPoolThreadTest, AWorkerWhoseThreadCannotStartIsFreed) {
+#if defined(TEST_UNDER_ASAN) || defined(TEST_UNDER_TSAN)
+    GTEST_SKIP() << "sanitizers reserve more address space than the limit leaves";
+#else
+    // A worker left in the list would fill the only place: the later task would never run.
+    testsupport::ForkedChild child([] {
+        Board board;
+        tmg::ThreadPool pool(1);
+        {
+            testsupport::NoNewThreads noThreads;
+            if (!noThreads.ok()) return 2;
+            pool.submit(signalBoard, &board);
+            if (board.allDone.waitFor(50)) return 3;  // nothing can have run
+        }
+        pool.submit(signalBoard, &board);
+        if (!board.allDone.waitFor(2000)) return 4;
+        pool.stop(false);
+        return 0;
+    });
+    EXPECT_EQ(child.wait(), 0);
+#endif
 }
 
 }  // namespace

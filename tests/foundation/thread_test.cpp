@@ -1,15 +1,14 @@
 #include "foundation/thread.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <atomic>
-#include <fstream>
 #include <string>
 
 #include "foundation/process.h"
 #include "tests/support/forked_child.h"
 #include "tests/support/sanitizer_build.h"
+#include "tests/support/thread_start_failure.h"
 
 
 namespace {
@@ -89,18 +88,8 @@ TEST(ThreadTest, AThreadThatCannotStartIsNotRunning) {
     GTEST_SKIP() << "sanitizers reserve more address space than the limit leaves";
 #else
     ForkedChild child([] {
-        // Leave too little address space for a new thread's stack. The stack size is raised
-        // too, so no stack cached from the parent's earlier threads can serve.
-        pthread_attr_t attr;
-        pthread_attr_init(&attr);
-        pthread_attr_setstacksize(&attr, std::size_t(1) << 36);
-        pthread_setattr_default_np(&attr);
-        pthread_attr_destroy(&attr);
-        long pages = 0;
-        std::ifstream("/proc/self/statm") >> pages;
-        rlimit limit{};
-        limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(pages) * 4096 + (1 << 20);
-        if (setrlimit(RLIMIT_AS, &limit) != 0) return 2;
+        testsupport::NoNewThreads noThreads;
+        if (!noThreads.ok()) return 2;
         std::atomic<bool> ran{false};
         tmg::Thread thread(setFlag, &ran, false);
         if (thread->running) return 3;

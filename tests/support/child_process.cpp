@@ -127,11 +127,24 @@ Transcript ChildProcess::finish() {
     return result;
 }
 
+void ChildProcess::setAsideLinesStartingWith(const std::string& prefix) { asidePrefix = prefix; }
+
 void ChildProcess::pump(int milliseconds) {
     struct pollfd fds[2] = {{output, POLLIN, 0}, {errors, POLLIN, 0}};
     poll(fds, 2, milliseconds);
     drain(output, out, outputClosed);
     drain(errors, err, errorsClosed);
+    if (asidePrefix.empty()) return;
+    // Every whole line is sorted as soon as it is in, so none that readLines() has handed
+    // out is ever moved.
+    for (std::size_t feed; (feed = out.find('\n', checked)) != std::string::npos;) {
+        if (out.compare(checked, asidePrefix.size(), asidePrefix) == 0) {
+            asideText.append(out, checked, feed + 1 - checked);
+            out.erase(checked, feed + 1 - checked);
+        } else {
+            checked = feed + 1;
+        }
+    }
 }
 
 }  // namespace testsupport

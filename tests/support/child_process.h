@@ -41,6 +41,12 @@ public:
     // lines (or ended, or 20 seconds passed: a test failure); returns those lines.
     std::string readLines(int lines);
 
+    // From now on, whole lines of standard output that start with prefix are set aside as
+    // they arrive: readLines() and finish() never see them, setAside() returns them. For
+    // lines a program writes at a time of its own choosing.
+    void setAsideLinesStartingWith(const std::string& prefix);
+    const std::string& setAside() const { return asideText; }
+
     // Closes standard input, waits (at most 20 seconds) for both output pipes to close,
     // reaps the child and returns the whole run. Call once.
     Transcript finish();
@@ -52,6 +58,9 @@ private:
     int input = -1, output = -1, errors = -1;
     std::string out, err;
     std::size_t taken = 0;
+    std::string asidePrefix;
+    std::string asideText;
+    std::size_t checked = 0;  // out is sorted for setting aside up to here
     bool outputClosed = false, errorsClosed = false;
 };
 

@@ -1,0 +1,494 @@
+#include "filter/prefilter_pattern.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+#include <boost/regex.hpp>
+
+namespace cgp::prefilter {
+
+bool ByteSetOracle::bytesOf(const std::string& prefix, const std::string& piece, bool ignoreCase, ByteSet& set) {
+    std::string key = prefix;
+    key += ignoreCase ? "\1i\1" : "\1-\1";
+    key += piece;
+    auto found = known.find(key);
+    if (found != known.end()) {
+        set = found->second.set;
+        return found->second.valid;
+    }
+    Entry entry{false, ByteSet()};
+    try {
+        boost::regex::flag_type syntax = boost::regex::perl;
+        if (ignoreCase) syntax |= boost::regex::icase;
+        boost::regex expression(prefix + piece, syntax);
+        if (!boost::regex_match(std::string(), expression)) {
+            char text[1];
+            for (int byte = 0; byte < 256; ++byte) {
+                text[0] = static_cast<char>(byte);
+                if (boost::regex_match(text, text + 1, expression)) entry.set.set(byte);
+            }
+            entry.valid = entry.set.any();
+        }
+    } catch (const std::exception&) {
+        entry.valid = false;
+    }
+    known.emplace(std::move(key), entry);
+    set = entry.set;
+    return entry.valid;
+}
+
+namespace {
+
+// Inline flags in force: -1 leaves the choice to how the rule was compiled.
+struct Flags {
+    int ignoreCase = -1;
+    int dotAll = -1;
+
+    std::string prefix() const {
+        std::string text;
+        if (ignoreCase == 1) text += "(?i)";
+        if (ignoreCase == 0) text += "(?-i)";
+        if (dotAll == 1) text += "(?s)";
+        if (dotAll == 0) text += "(?-s)";
+        return text;
+    }
+};
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isHex(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Escapes that stand for one byte, as classes or as characters.
+bool isByteEscape(char c) { return std::strchr("dDwWsShHvVlLuUnrtfea", c) != nullptr; }
+// Escapes that match the empty text.
+bool isAssertionEscape(char c) { return std::strchr("bBAzZG<>`'K", c) != nullptr; }
+
+class Reader {
+public:
+    Reader(const std::string& text, bool icase, ByteSetOracle& byteSets)
+        : pattern(text), ignoreCase(icase), oracle(byteSets) {}
+
+    bool read(PatternNode& tree) {
+        if (!leadingFlags()) return false;
+        if (!alternation(tree, flags)) return false;
+        return position == pattern.size();
+    }
+
+    std::size_t captures = 0;
+
+private:
+    bool atEnd() const { return position >= pattern.size(); }
+    char peek(std::size_t ahead = 0) const {
+        return position + ahead < pattern.size() ? pattern[position + ahead] : '\0';
+    }
+    bool startsWith(const char* text) const { return pattern.compare(position, std::strlen(text), text) == 0; }
+
+    // "(?i)" and the like at the very start apply to the whole pattern. Anywhere else the
+    // scope of a bare flag group is subtle enough to leave such rules to Boost.
+    bool leadingFlags() {
+        while (startsWith("(?")) {
+            std::size_t end = position + 2;
+            Flags changed = flags;
+            if (!flagLetters(end, changed) || end >= pattern.size() || pattern[end] != ')') return true;
+            flags = changed;
+            position = end + 1;
+        }
+        return true;
+    }
+
+    // Reads [ims]*(-[ims]*)? from at; false on any other letter ("x" changes the syntax).
+    bool flagLetters(std::size_t& at, Flags& changed) const {
+        bool on = true;
+        std::size_t start = at;
+        while (at < pattern.size()) {
+            char c = pattern[at];
+            if (c == '-' && on) on = false;
+            else if (c == 'i') changed.ignoreCase = on;
+            else if (c == 's') changed.dotAll = on;
+            else if (c == 'm') {
+                // Only anchors depend on it, and anchors require nothing.
+            } else break;
+            ++at;
+        }
+        return at > start;
+    }
+
+    bool alternation(PatternNode& node, Flags scope) {
+        PatternNode first;
+        if (!sequence(first, scope)) return false;
+        if (peek() != '|') {
+            node = std::move(first);
+            return true;
+        }
+        node = PatternNode();
+        node.kind = PatternNode::Choice;
+        node.children.push_back(std::move(first));
+        while (!atEnd() && peek() == '|') {
+            ++position;
+            PatternNode branch;
+            if (!sequence(branch, scope)) return false;
+            node.children.push_back(std::move(branch));
+        }
+        return true;
+    }
+
+    bool sequence(PatternNode& node, Flags scope) {
+        node = PatternNode();
+        node.kind = PatternNode::Sequence;
+        while (!atEnd() && peek() != '|' && peek() != ')') {
+            PatternNode item;
+            bool zeroWidth = false;
+            if (!atom(item, scope, zeroWidth)) return false;
+            if (!quantifiers(item, zeroWidth)) return false;
+            node.children.push_back(std::move(item));
+        }
+        return true;
+    }
+
+    // At most one quantifier, with an optional lazy or possessive mark, neither of which
+    // changes the texts that can match.
+    bool quantifiers(PatternNode& item, bool zeroWidth) {
+        long min = 0, max = 0;
+        char c = peek();
+        if (c == '*') {
+            min = 0, max = -1, ++position;
+        } else if (c == '+') {
+            min = 1, max = -1, ++position;
+        } else if (c == '?') {
+            min = 0, max = 1, ++position;
+        } else if (c == '{') {
+            if (!braces(min, max)) return false;
+        } else {
+            return true;
+        }
+        if (peek() == '?' || peek() == '+') ++position;
+        c = peek();
+        if (c == '*' || c == '+' || c == '?' || c == '{') return false;
+        if (zeroWidth) return true;
+        PatternNode repeat;
+        repeat.kind = PatternNode::Repeat;
+        repeat.min = min;
+        repeat.max = max;
+        repeat.children.push_back(std::move(item));
+        item = std::move(repeat);
+        return true;
+    }
+
+    // Exactly {n}, {n,} or {n,m}: Boost also reads forms with blanks, and reads other
+    // braces as text; both are left to it.
+    bool braces(long& min, long& max) {
+        std::size_t at = position + 1;
+        auto number = [&](long& value) {
+            std::size_t start = at;
+            value = 0;
+            while (at < pattern.size() && isDigit(pattern[at])) {
+                if (at - start >= 6) return false;
+                value = value * 10 + (pattern[at] - '0');
+                ++at;
+            }
+            return at > start;
+        };
+        if (!number(min)) return false;
+        if (at < pattern.size() && pattern[at] == '}') {
+            max = min;
+        } else if (at < pattern.size() && pattern[at] == ',') {
+            ++at;
+            if (at < pattern.size() && pattern[at] == '}') max = -1;
+            else if (!number(max) || max < min) return false;
+            if (at >= pattern.size() || pattern[at] != '}') return false;
+        } else {
+            return false;
+        }
+        position = at + 1;
+        return true;
+    }
+
+    bool bytes(PatternNode& node, const std::string& piece, const Flags& scope) {
+        node = PatternNode();
+        node.kind = PatternNode::Bytes;
+        return oracle.bytesOf(scope.prefix(), piece, ignoreCase, node.set);
+    }
+
+    bool atom(PatternNode& node, const Flags& scope, bool& zeroWidth) {
+        char c = peek();
+        switch (c) {
+            case '(':
+                return group(node, scope, zeroWidth);
+            case '[':
+                return charClass(node, scope);
+            case '^':
+            case '$':
+                ++position;
+                node = PatternNode();
+                zeroWidth = true;
+                return true;
+            case '\\':
+                return escape(node, scope, zeroWidth);
+            case '*':
+            case '+':
+            case '?':
+            case '{':
+            case ')':
+                return false;
+            default:
+                ++position;
+                return bytes(node, std::string(1, c), scope);
+        }
+    }
+
+    bool escape(PatternNode& node, const Flags& scope, bool& zeroWidth) {
+        if (position + 1 >= pattern.size()) return false;
+        char c = pattern[position + 1];
+        if (c >= '1' && c <= '9') {
+            position += 2;
+            node = PatternNode();
+            node.kind = PatternNode::AnyText;
+            return true;
+        }
+        if (c == 'X' || c == 'R') {
+            position += 2;
+            node = PatternNode();
+            node.kind = PatternNode::AnyText;
+            return true;
+        }
+        if (isAssertionEscape(c)) {
+            position += 2;
+            node = PatternNode();
+            zeroWidth = true;
+            return true;
+        }
+        if (c == 'x') {
+            std::size_t at = position + 2;
+            if (at < pattern.size() && pattern[at] == '{') {
+                std::size_t close = pattern.find('}', at);
+                if (close == std::string::npos || close == at + 1 || close - at > 3) return false;
+                for (std::size_t i = at + 1; i < close; ++i)
+                    if (!isHex(pattern[i])) return false;
+                at = close + 1;
+            } else {
+                std::size_t digits = 0;
+                while (digits < 2 && at < pattern.size() && isHex(pattern[at])) ++at, ++digits;
+                if (digits == 0) return false;
+            }
+            std::string piece = pattern.substr(position, at - position);
+            position = at;
+            return bytes(node, piece, scope);
+        }
+        if (isByteEscape(c) || (!isLetter(c) && !isDigit(c) && c != '\0')) {
+            std::string piece = pattern.substr(position, 2);
+            position += 2;
+            return bytes(node, piece, scope);
+        }
+        // \0 octal, \c, \Q..\E, \p, \N, \g, \k and unknown letters.
+        return false;
+    }
+
+    // A class is one piece up to the "]" that closes it, as Boost finds it: a "]" right
+    // after "[" or "[^" is a member, escapes take the next byte, "[:name:]" is a member.
+    bool charClass(PatternNode& node, const Flags& scope) {
+        std::size_t at = position + 1;
+        if (at < pattern.size() && pattern[at] == '^') ++at;
+        if (at < pattern.size() && pattern[at] == ']') ++at;
+        for (;;) {
+            if (at >= pattern.size()) return false;
+            char c = pattern[at];
+            if (c == ']') break;
+            if (c == '\\') {
+                if (at + 1 >= pattern.size()) return false;
+                char e = pattern[at + 1];
+                if (std::strchr("cQEpPNx0", e)) {
+                    if (e != 'x') return false;
+                    // \x{...} may hold no "]"; \xHH never does.
+                    if (at + 2 < pattern.size() && pattern[at + 2] == '{') {
+                        std::size_t close = pattern.find('}', at);
+                        if (close == std::string::npos) return false;
+                        if (pattern.find(']', at) < close) return false;
+                        at = close + 1;
+                        continue;
+                    }
+                }
+                at += 2;
+                continue;
+            }
+            if (c == '[') {
+                char next = at + 1 < pattern.size() ? pattern[at + 1] : '\0';
+                if (next == '.' || next == '=') return false;
+                if (next == ':') {
+                    std::size_t close = pattern.find(":]", at + 2);
+                    if (close == std::string::npos) return false;
+                    for (std::size_t i = at + 2; i < close; ++i)
+                        if (!isLetter(pattern[i])) return false;
+                    at = close + 2;
+                    continue;
+                }
+            }
+            ++at;
+        }
+        std::string piece = pattern.substr(position, at + 1 - position);
+        position = at + 1;
+        return bytes(node, piece, scope);
+    }
+
+    bool group(PatternNode& node, const Flags& scope, bool& zeroWidth) {
+        // Deeper nesting than real rules use is left to Boost rather than to the stack.
+        if (++depth > maxDepth) return false;
+        Flags inner = scope;
+        bool lookaround = false;
+        if (peek(1) == '*') return false;  // verbs
+        if (peek(1) != '?') {
+            ++captures;
+            position += 1;
+        } else if (startsWith("(?:") || startsWith("(?>")) {
+            position += 3;
+        } else if (startsWith("(?=") || startsWith("(?!")) {
+            position += 3;
+            lookaround = true;
+        } else if (startsWith("(?<=") || startsWith("(?<!")) {
+            position += 4;
+            lookaround = true;
+        } else if (startsWith("(?#")) {
+            std::size_t close = pattern.find(')', position);
+            if (close == std::string::npos) return false;
+            position = close + 1;
+            node = PatternNode();
+            zeroWidth = true;
+            return true;
+        } else if (startsWith("(?<") || startsWith("(?P<") || startsWith("(?'")) {
+            std::size_t at = position + (pattern[position + 2] == 'P' ? 4 : 3);
+            char close = pattern[at - 1] == '\'' ? '\'' : '>';
+            std::size_t start = at;
+            while (at < pattern.size() && (isLetter(pattern[at]) || isDigit(pattern[at]) || pattern[at] == '_')) ++at;
+            if (at == start || at >= pattern.size() || pattern[at] != close || isDigit(pattern[start])) return false;
+            ++captures;
+            position = at + 1;
+        } else {
+            // Scoped flags "(?i:...)"; a bare "(?i)" here, conditionals, recursion and the
+            // rest are left to Boost.
+            std::size_t at = position + 2;
+            if (!flagLetters(at, inner) || at >= pattern.size() || pattern[at] != ':') return false;
+            position = at + 1;
+        }
+        PatternNode inside;
+        if (!alternation(inside, inner)) return false;
+        if (peek() != ')') return false;
+        ++position;
+        --depth;
+        if (lookaround) {
+            node = PatternNode();
+            zeroWidth = true;
+        } else {
+            node = std::move(inside);
+        }
+        return true;
+    }
+
+    const std::string& pattern;
+    bool ignoreCase;
+    ByteSetOracle& oracle;
+    std::size_t position = 0;
+    Flags flags;
+    int depth = 0;
+    static constexpr int maxDepth = 200;
+};
+
+void appendByteClass(const ByteSet& set, std::string& out) {
+    static const char hex[] = "0123456789abcdef";
+    auto byte = [&](int b) {
+        out += "\\x";
+        out += hex[b >> 4];
+        out += hex[b & 15];
+    };
+    out += '[';
+    for (int b = 0; b < 256;) {
+        if (!set.test(b)) {
+            ++b;
+            continue;
+        }
+        int last = b;
+        while (last + 1 < 256 && set.test(last + 1)) ++last;
+        byte(b);
+        if (last > b) {
+            out += '-';
+            byte(last);
+        }
+        b = last + 1;
+    }
+    out += ']';
+}
+
+void emit(const PatternNode& node, long limit, std::string& out) {
+    switch (node.kind) {
+        case PatternNode::Bytes:
+            appendByteClass(node.set, out);
+            return;
+        case PatternNode::Nothing:
+            return;
+        case PatternNode::AnyText:
+            out += "[\\x00-\\xff]*";
+            return;
+        case PatternNode::Sequence:
+            for (const PatternNode& child : node.children) emit(child, limit, out);
+            return;
+        case PatternNode::Choice:
+            out += "(?:";
+            for (std::size_t i = 0; i < node.children.size(); ++i) {
+                if (i) out += '|';
+                emit(node.children[i], limit, out);
+            }
+            out += ')';
+            return;
+        case PatternNode::Repeat: {
+            std::string inner;
+            emit(node.children[0], limit, inner);
+            if (inner.empty()) return;
+            out += "(?:";
+            out += inner;
+            out += ')';
+            long min = std::min(node.min, limit);
+            long max = node.max;
+            if (max > limit) max = -1;
+            if (min == 0 && max == -1) out += '*';
+            else if (min == 1 && max == -1) out += '+';
+            else if (min == 0 && max == 1) out += '?';
+            else if (max == -1) out += "{" + std::to_string(min) + ",}";
+            else if (max == min) out += "{" + std::to_string(min) + "}";
+            else out += "{" + std::to_string(min) + "," + std::to_string(max) + "}";
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+bool readPattern(const std::string& pattern, bool ignoreCase, std::size_t markCount, ByteSetOracle& oracle,
+                 PatternNode& tree) {
+    Reader reader(pattern, ignoreCase, oracle);
+    if (!reader.read(tree)) return false;
+    return reader.captures == markCount;
+}
+
+bool matchesEmpty(const PatternNode& node) {
+    switch (node.kind) {
+        case PatternNode::Bytes:
+            return false;
+        case PatternNode::Nothing:
+        case PatternNode::AnyText:
+            return true;
+        case PatternNode::Sequence:
+            return std::all_of(node.children.begin(), node.children.end(), matchesEmpty);
+        case PatternNode::Choice:
+            return std::any_of(node.children.begin(), node.children.end(), matchesEmpty);
+        case PatternNode::Repeat:
+            return node.min == 0 || matchesEmpty(node.children[0]);
+    }
+    return true;
+}
+
+std::string emitPattern(const PatternNode& node, long repeatLimit) {
+    std::string out;
+    emit(node, repeatLimit, out);
+    return out;
+}
+
+}  // namespace cgp::prefilter

@@ -1,0 +1,71 @@
+#pragma once
+
+// Internal to the prefilter: a rule's pattern read the way Boost.Regex reads it, as far as
+// a whitelist of its Perl syntax goes, and turned into a purely regular expression whose
+// language holds every text the rule can match. Nothing here may ever narrow what a rule
+// matches: where the reader is not certain, it gives up and the rule is always run.
+
+#include <bitset>
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace cgp::prefilter {
+
+using ByteSet = std::bitset<256>;
+
+// One node of a pattern as the prefilter sees it.
+struct PatternNode {
+    enum Kind {
+        Bytes,     // exactly one byte out of set
+        Sequence,  // children one after the other
+        Choice,    // one of the children
+        Repeat,    // children[0], at least min and at most max times (max < 0: no limit)
+        Nothing,   // the empty text: assertions, lookarounds, comments
+        AnyText,   // any text at all, empty included: back-references, \X, \R
+    };
+    Kind kind = Nothing;
+    ByteSet set;
+    std::vector<PatternNode> children;
+    long min = 0;
+    long max = 0;
+};
+
+// Byte sets of one-byte pieces, asked of Boost and remembered: a rule set repeats the same
+// few hundred pieces many times. One per thread.
+class ByteSetOracle {
+public:
+    // The bytes that the piece, compiled alone with the syntax perl (plus icase when
+    // ignoreCase) after the inline flags prefix, matches as a whole one-byte text. False
+    // when it does not compile, matches the empty text or matches no byte at all.
+    bool bytesOf(const std::string& prefix, const std::string& piece, bool ignoreCase, ByteSet& set);
+
+private:
+    struct Entry {
+        bool valid;
+        ByteSet set;
+    };
+    std::unordered_map<std::string, Entry> known;
+};
+
+// Reads pattern as Boost reads it with the syntax boost::regex::perl, plus icase when
+// ignoreCase. Every one-byte piece (a literal, an escape, ".", a class) gets its byte set
+// from Boost itself: the piece is compiled alone, under the inline flags in force, and
+// tried on all 256 bytes, so case folding and classes mean exactly what Boost makes of
+// them. Returns false, leaving tree unspecified, for anything outside the whitelist, for
+// a piece that is not exactly one byte, and when the number of capture groups read differs
+// from markCount (what boost::regex::mark_count() says: the number of capture groups).
+bool readPattern(const std::string& pattern, bool ignoreCase, std::size_t markCount, ByteSetOracle& oracle,
+                 PatternNode& tree);
+
+// True when the node's language holds the empty text.
+bool matchesEmpty(const PatternNode& node);
+
+// The node as a regular expression for the prefilter engine: bytes spelled as explicit
+// classes of \xHH, no assertion, no back-reference, no flag. Its language holds the node's.
+// Repeats with bounds above repeatLimit widen to "at least repeatLimit, no limit" or to a
+// lower minimum, which only grows the language.
+std::string emitPattern(const PatternNode& node, long repeatLimit = 64);
+
+}  // namespace cgp::prefilter

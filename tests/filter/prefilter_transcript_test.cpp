@@ -1,0 +1,64 @@
+// The filter says once per generation of rules when their prefilter is ready; what it
+// answers is the same before and after.
+
+#include <algorithm>
+#include <regex>
+
+#include "filter_process.h"
+
+namespace filter_test {
+namespace {
+
+const std::string scanner = "X-ExtScanner: Tolmagrid's Vorpelin";
+
+std::string added(int number, const std::string& names) {
+    std::string n = std::to_string(number);
+    return "* [" + n + "] Adding Header(s) to message\n" + n + " ADDHEADER \"" + names + scanner + "\"\n";
+}
+
+// Asks for the message until the ready lines set aside number `count`, checking every
+// answer on the way; returns the number of the next request.
+int untilReady(FilterProcess& process, const FilterFolder& folder, int number, std::size_t count,
+               const std::string& names) {
+    const std::regex ready("\\* Prefilter ready: [0-9]+ rules in [0-9]+\\.[0-9] s\n");
+    for (int tries = 0; tries < 400; ++tries, ++number) {
+        std::string text = process.setAside();
+        std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+        if (lines >= count) {
+            EXPECT_EQ(lines, count) << text;
+            std::size_t last = text.rfind('\n', text.size() - 2);
+            EXPECT_TRUE(std::regex_match(text.substr(last == std::string::npos ? 0 : last + 1), ready)) << text;
+            return number;
+        }
+        process.send(std::to_string(number) + " FILE " + folder.path("m.msg") + "\n");
+        EXPECT_EQ(process.readLines(2), added(number, names));
+    }
+    ADD_FAILURE() << "no prefilter ready line";
+    return number;
+}
+
+TEST(PrefilterTranscriptTest, ReadyOncePerGenerationAndTheSameAnswers) {
+    FilterFolder folder;
+    folder.writeRules("HEADERS\n  First /^Subject: (free|cheap) \\w+/i\nBODY\n  Body /b[aeiou]dy/\n  Never /zq{3}/\n");
+    folder.setModified("vorpelin.regex", 1000000);
+    folder.write("m.msg", "Subject: FREE stuff\n\nbody\n");
+    FilterProcess process({folder.program()});
+    EXPECT_EQ(process.readLines(2), startLines);
+    int next = untilReady(process, folder, 1, 1, "X-Regex-Match: Body\\eX-Regex-Match: First\\e");
+    process.send(std::to_string(next) + " FILE " + folder.path("m.msg") + "\n");
+    EXPECT_EQ(process.readLines(2), added(next, "X-Regex-Match: Body\\eX-Regex-Match: First\\e"));
+
+    folder.writeRules("BODY\n  Second /^body$/\n");
+    folder.setModified("vorpelin.regex", 1000100);
+    ++next;
+    process.send(std::to_string(next) + " FILE " + folder.path("m.msg") + "\n");
+    EXPECT_EQ(process.readLines(3), "* Settings changed, reloading.\n" + added(next, "X-Regex-Match: Second\\e"));
+    untilReady(process, folder, next + 1, 2, "X-Regex-Match: Second\\e");
+
+    Transcript run = process.finish();
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.status, 0);
+}
+
+}  // namespace
+}  // namespace filter_test

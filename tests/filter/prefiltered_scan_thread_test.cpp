@@ -1,0 +1,108 @@
+// The answers of a scan with the prefilter are the answers without it. Its builds run on
+// threads of their own, hence the suite name.
+
+#include <algorithm>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "filter/filter_settings.h"
+#include "filter/message_scan.h"
+#include "filter/prefilter_builder.h"
+#include "tests/support/capture_stdout.h"
+#include "tests/support/regex_grammar.h"
+
+namespace {
+
+std::string answer(const cgp::ScanResult& result) {
+    std::string text;
+    for (const std::string& line : result.lines) text += line + "\n";
+    return text;
+}
+
+TEST(PrefilteredScanThreadTest, AnswersAsTheBareScanDoes) {
+    std::mt19937 random(7);
+    testsupport::RegexGrammar grammar([&](unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(random); });
+    testsupport::CaptureStdout capture;  // the ready lines
+    std::size_t messages = 0, names = 0;
+    for (int set = 0; set < 4; ++set) {
+        std::string text = "CONFIG\n  MAXBODYLINES: 6\n";
+        const char* sections[] = {"HEADERS\n", "BODY\n", "FULL\n"};
+        for (int s = 0; s < 3; ++s) {
+            text += sections[s];
+            for (int i = 0; i < 25; ++i) {
+                std::string pattern = grammar.pattern();
+                // A slash ends the pattern in a rules file and a line feed the rule.
+                if (pattern.find_first_of("/\n") != std::string::npos) continue;
+                text += "  R" + std::to_string(random() % 40) + " /" + pattern + "/" + (random() % 3 ? "" : "i") + "\n";
+            }
+        }
+        FilterSettings rules;
+        std::istringstream in(text);
+        rules.read(in);
+        cgp::PrefilterBuilder builder;
+        builder.start(rules);
+        ASSERT_TRUE(builder.waitForTests(rules.generation(), 20000));
+        std::shared_ptr<const cgp::RulesPrefilter> prefilter = builder.ready(rules.generation());
+        cgp::MessageScanner bare, prefiltered;
+        for (int m = 0; m < 40; ++m) {
+            std::string message;
+            for (int h = 1 + random() % 5; h > 0; --h) message += grammar.line() + "x\n";
+            message += "\n";
+            for (int b = random() % 9; b > 0; --b) message += grammar.line() + "\n";
+            std::istringstream a(message), b(message);
+            std::string expected = answer(bare.scan(a, rules, false, 1));
+            EXPECT_EQ(answer(prefiltered.scan(b, rules, false, 1, prefilter.get())), expected) << message;
+            ++messages;
+            names += std::count(expected.begin(), expected.end(), '\n') - 1;
+        }
+    }
+    capture.stop();
+    EXPECT_GT(names, messages);  // the rules do match, often
+}
+
+// A prefilter of other rules is never used, even of rules that look the same.
+TEST(PrefilteredScanThreadTest, APrefilterOfOtherRulesIsIgnored) {
+    testsupport::CaptureStdout capture;
+    FilterSettings first, second;
+    std::istringstream one("BODY\n  A /apple/\n"), two("BODY\n  A /pear/\n");
+    first.read(one);
+    second.read(two);
+    cgp::PrefilterBuilder builder;
+    builder.start(first);
+    ASSERT_TRUE(builder.waitForTests(first.generation(), 20000));
+    std::istringstream message("S: x\n\npear\n");
+    cgp::MessageScanner scanner;
+    EXPECT_EQ(answer(scanner.scan(message, second, true, 1, builder.ready(first.generation()).get())),
+              "X-Regex-Match: A\n");
+    capture.stop();
+}
+
+// The one difference: a rule the prefilter leaves out of a line cannot fail on it, so the
+// library's failure is not logged. The answer stays the same.
+TEST(PrefilteredScanThreadTest, ARuleLeftOutCannotLogALibraryFailure) {
+    FilterSettings rules;
+    std::istringstream text("BODY\n  Slow /(x+x+)+y/\n  Other /x/\n");
+    rules.read(text);
+    testsupport::CaptureStdout capture;
+    cgp::PrefilterBuilder builder;
+    builder.start(rules);
+    ASSERT_TRUE(builder.waitForTests(rules.generation(), 20000));
+    std::string before = capture.text();
+    const std::string message = "S: x\n\n" + std::string(40, 'x') + "\n";
+    cgp::MessageScanner scanner;
+    std::istringstream bare(message), prefiltered(message);
+    std::string bareAnswer = answer(scanner.scan(bare, rules, true, 1));
+    std::string bareLog = capture.text().substr(before.size());
+    std::string filteredAnswer = answer(scanner.scan(prefiltered, rules, true, 2, builder.ready(rules.generation()).get()));
+    std::string filteredLog = capture.text().substr(before.size() + bareLog.size());
+    capture.stop();
+    EXPECT_EQ(filteredAnswer, bareAnswer);
+    EXPECT_EQ(bareAnswer, "X-Regex-Match: Other\n");
+    EXPECT_NE(bareLog.find("* [1] Rule Slow could not be matched: "), std::string::npos) << bareLog;
+    EXPECT_EQ(filteredLog, "");
+}
+
+}  // namespace
