@@ -1,9 +1,17 @@
-# Every subsystem folder is one static library named after the folder, made of all its
-# .cpp files but main.cpp; headers are included as "<folder>/<file>.h".
+# A subsystem library: a static library of the given sources (by default every .cpp file of
+# the folder but main.cpp and those named in EXCLUDE); headers are included as
+# "<folder>/<file>.h" from the project root.
 function(add_subsystem name)
-  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  cmake_parse_arguments(ARG "" "" "SOURCES;EXCLUDE;DEPENDS" ${ARGN})
+  if(ARG_SOURCES)
+    set(sources ${ARG_SOURCES})
+  else()
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+    foreach(excluded ${ARG_EXCLUDE})
+      list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+    endforeach()
+  endif()
   if(sources)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
@@ -16,8 +24,8 @@ function(add_subsystem name)
 endfunction()
 
 # One GoogleTest executable per test folder, from all its *_test.cpp files, linked with
-# the test support library of tests/support/.
-# Tests whose name or suite holds "Thread" are also labelled "threads".
+# the test support library of tests/support/. CI runs the tests whose suite or test name
+# holds "Thread" once more under ThreadSanitizer (ctest -R Thread).
 function(add_subsystem_tests name)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
@@ -35,22 +43,56 @@ function(add_subsystem_tests name)
     PROPERTIES TIMEOUT 120)
 endfunction()
 
-# One program per <name><suffix>.cpp file of the current folder, each linked against
-# every subsystem library there is. Used for the fuzz targets and the benchmarks.
+# The libraries a source file uses, from its project includes ("<folder>/...", and those
+# of the headers of its own folder that it includes): the subsystem of each folder, with
+# filter/ split into filter_engine and the filter application by FILTER_ENGINE_FILES.
+function(libraries_used_by src out)
+  get_filename_component(dir ${src} DIRECTORY)
+  set(files ${src})
+  set(seen)
+  set(libs)
+  while(files)
+    list(POP_FRONT files file)
+    if(file IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen ${file})
+    file(STRINGS ${file} lines REGEX "^#include \"")
+    foreach(line ${lines})
+      string(REGEX REPLACE "^#include \"([^\"]*)\".*" "\\1" included "${line}")
+      if(NOT included MATCHES "/")
+        if(EXISTS ${dir}/${included})
+          list(APPEND files ${dir}/${included})
+        endif()
+        continue()
+      endif()
+      string(REGEX REPLACE "/.*" "" folder "${included}")
+      get_filename_component(base ${included} NAME_WE)
+      if(folder STREQUAL "filter" AND base IN_LIST FILTER_ENGINE_FILES)
+        set(folder filter_engine)
+      endif()
+      if(TARGET ${folder})
+        list(APPEND libs ${folder})
+      endif()
+    endforeach()
+  endwhile()
+  if(libs)
+    list(REMOVE_DUPLICATES libs)
+  endif()
+  set(${out} ${libs} PARENT_SCOPE)
+endfunction()
+
+# One program per <name><suffix>.cpp file of the current folder, each linked with the
+# libraries it includes. Used for the fuzz targets and the benchmarks.
 function(add_programs_per_file suffix)
   cmake_parse_arguments(ARG "" "" "LINK_OPTIONS" ${ARGN})
-  set(libs)
-  foreach(sub foundation filter formats cli directory wssp)
-    if(TARGET ${sub})
-      list(APPEND libs ${sub})
-    endif()
-  endforeach()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*${suffix}.cpp)
   foreach(src ${sources})
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} ${src})
-    target_link_libraries(${name} PRIVATE ${libs} Boost::regex)
-    target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+    libraries_used_by(${src} libs)
+    target_link_libraries(${name} PRIVATE ${libs})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
     if(ARG_LINK_OPTIONS)
       target_link_options(${name} PRIVATE ${ARG_LINK_OPTIONS})
     endif()

@@ -6,7 +6,6 @@
 #include <functional>
 #include <type_traits>
 
-#include "cli/cli_exception.h"
 
 namespace {
 
@@ -19,7 +18,6 @@ static_assert(isA<tmg::ProtocolException, tmg::SocketException>);
 static_assert(isA<tmg::InvalidLoginException, tmg::ProtocolException>);
 static_assert(isA<tmg::InvalidServerResponseException, tmg::ProtocolException>);
 static_assert(isA<tmg::InvalidServerPromptException, tmg::ProtocolException>);
-static_assert(isA<cgp::CLIException, tmg::ProtocolException>);
 // Connection-level errors are socket errors but not protocol errors.
 static_assert(isA<tmg::UnableToConnectException, tmg::SocketException>);
 static_assert(isA<tmg::ConnectionResetException, tmg::SocketException>);
@@ -33,7 +31,6 @@ static_assert(!isA<tmg::InvalidSSLCertificateOrKeyException, tmg::ProtocolExcept
 static_assert(!isA<tmg::PortAlreadyUsedException, tmg::ProtocolException>);
 // The subclasses add no data.
 static_assert(sizeof(tmg::PortAlreadyUsedException) == sizeof(tmg::Exception));
-static_assert(sizeof(cgp::CLIException) == sizeof(tmg::Exception));
 
 struct DefaultCase {
     std::function<void()> thrower;
@@ -78,21 +75,6 @@ TEST(ExceptionTest, BaseConstructors) {
     tmg::UnableToResolveAddressException given("Invalid IP address");
     EXPECT_STREQ(given.what(), "Invalid IP address");
     EXPECT_EQ(given.getCode(), 0);
-}
-
-TEST(ExceptionTest, ReplyErrorKeepsTextAndCodeThroughBases) {
-    try {
-        throw cgp::CLIException("unknown account", 512);
-    } catch (const tmg::SocketException& e) {
-        EXPECT_EQ(e.getMessage(), "unknown account");
-        EXPECT_EQ(e.getCode(), 512);
-        EXPECT_NE(dynamic_cast<const tmg::ProtocolException*>(&e), nullptr);
-    }
-    try {
-        throw cgp::CLIException("x", 7);
-    } catch (const tmg::Exception& e) {
-        EXPECT_EQ(e.getCode(), 7);
-    }
 }
 
 TEST(ExceptionTest, SiblingsAreNotCaughtAsProtocolErrors) {
