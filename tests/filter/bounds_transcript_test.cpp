@@ -92,6 +92,24 @@ TEST_F(BoundsTranscriptTest, FifoAsTheRulesFileAtStartIsAFileThatCannotBeRead) {
     EXPECT_EQ(run.status, 0);
 }
 
+TEST_F(BoundsTranscriptTest, RulesFileWhoseReadFailsIsAFileThatCannotBeRead) {
+    if (testsupport::failingReadErrno() == 0) GTEST_SKIP() << testsupport::failingReadPath() << " reads here";
+    FilterProcess process({folder.program()});
+    process.readLines(2);
+    // A read that fails half-way must not leave half a rule set in force.
+    std::remove(folder.path("vorpelin.regex").c_str());
+    ASSERT_EQ(::symlink(testsupport::failingReadPath().c_str(), folder.path("vorpelin.regex").c_str()), 0);
+    EXPECT_EQ(next(process, 1), answered(1, "X-Regex-Match: Subject\\e"));
+    Transcript run = process.finish();
+    EXPECT_EQ(run.err, "Settings Parser: Unable to open file\n");
+
+    // The same at start: the filter says it cannot read its rules.
+    run = runFilter(folder, "");
+    EXPECT_EQ(run.out, "* Tolmagrid's Vorpelin filter v1.1.1 running...\n"
+                       "* Unable to read settings, fatal error, quitting.\n");
+    EXPECT_EQ(run.err, "Settings Parser: Unable to open file\n");
+}
+
 TEST_F(BoundsTranscriptTest, FifoSwappedInForTheRulesKeepsTheOldRules) {
     FilterProcess process({folder.program()});
     process.readLines(2);
