@@ -49,6 +49,9 @@
 //                      empty text for any other kind
 //
 // A Command refers to its client and its arguments: use it within the one expression.
+// A member that reads its reply another way (the probe that must not throw on an error
+// reply) builds a CommandLine and passes its text() to CLI::sendLine, then reads with
+// CLI::readResponse(false).
 
 namespace cgp {
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 
 #include "foundation/exception.h"
 
@@ -13,6 +14,10 @@ namespace {
 using cgp::CLI;
 using cgp::DataSet;
 using cgp::DataSetKind;
+
+// A copy would close the one descriptor twice.
+static_assert(!std::is_copy_constructible_v<CLI> && !std::is_copy_assignable_v<CLI>);
+static_assert(CLI::LoginUser == 0 && CLI::LoginApop == 1 && CLI::LoginWebUser == 2);
 
 TEST(CliValuesTest, QuoteAndNeedsQuoting) {
     struct Case { std::string text; std::string quoted; bool needsQuoting; };
