@@ -8,6 +8,7 @@
 namespace cgp {
 
 using cli_internal::Command;
+using cli_internal::CommandLine;
 
 // Queue, server control, modules and SNMP.
 
@@ -54,7 +55,7 @@ DataSet CLI::getClusterDomainDefaults() {
 }
 
 bool CLI::tryGetClusterDomainDefaults() {
-    sendLine("GetClusterDomainDefaults");
+    sendLine(CommandLine("GetClusterDomainDefaults").text());
     // An error reply is the answer "not a cluster", no failure; a success's data stays unread.
     readResponse(false);
     return replyCode == 200 || replyCode == 201;

@@ -207,6 +207,11 @@ void Renderer::visitInclude(const WSSPNode* node) {
         buffer += "[ERROR, INCLUDED FILE '" + node->text + "' NESTED TOO DEEPLY]";
         return;
     }
+    // Includes side by side multiply within the depth limit: the whole render has a budget.
+    if (ctx.includesRendered >= WSSPPage::kMaxIncludesPerRender) {
+        buffer += "[ERROR, INCLUDED FILE '" + node->text + "' INCLUDED TOO OFTEN]";
+        return;
+    }
     // What the handler writes of its own comes after what the page wrote so far.
     flush();
     const WSSPNode* page = handler->includedPage(node->text);
@@ -228,6 +233,7 @@ void Renderer::visitInclude(const WSSPNode* node) {
     held.push_back(std::move(*slot));
     *slot = std::move(arguments);
     ++ctx.includeDepth;
+    ++ctx.includesRendered;
     tasks.push_back(Task{Task::EndInclude, node, 0});
     visit(page);
 }

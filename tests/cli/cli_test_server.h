@@ -2,15 +2,12 @@
 
 // Shared pieces of the administration client's tests against the scripted loopback server.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <string>
 
 #include "cli/cli.h"
+#include "tests/support/closed_port.h"
+#include "tests/support/scoped_value.h"
 #include "tests/support/scripted_server.h"
 
 namespace clitest {
@@ -43,31 +40,11 @@ inline cgp::CLI connectTo(const ScriptedServer& server) {
     return cgp::CLI("127.0.0.1", server.port(), "user", "secret", cgp::CLI::LoginApop);
 }
 
-// A loopback port where nothing listens: one the system just gave out and took back.
-inline std::uint16_t closedPort() {
-    int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(s);
-    return ntohs(address.sin_port);
-}
+// A loopback port where nothing listens.
+inline std::uint16_t closedPort() { return testsupport::closedLoopbackPort(); }
 
 // Sets a class-wide connection value for one test and puts it back afterwards.
 template <class T>
-class ScopedDefault {
-public:
-    ScopedDefault(T& target, T replacement) : value(target), saved(target) { value = replacement; }
-    ~ScopedDefault() { value = saved; }
-    ScopedDefault(const ScopedDefault&) = delete;
-    ScopedDefault& operator=(const ScopedDefault&) = delete;
-
-private:
-    T& value;
-    T saved;
-};
+using ScopedDefault = testsupport::ScopedValue<T>;
 
 }  // namespace clitest

@@ -212,6 +212,8 @@ const std::vector<Row>& commandTable() {
         NONE(createDirectoryDomain, ("x.org", DataSet(DataSetKind::Dictionary)), "CreateDirectoryDomain x.org"),
         NONE(createSharedDomain, ("x.org", dictionary()), "CreateSharedDomain x.org {Key = Value;}"),
         NONE(createSharedDomain, ("x.org", DataSet(DataSetKind::Dictionary)), "CreateSharedDomain x.org"),
+        // Settings without keys are left out unchecked, whatever their kind.
+        NONE(createSharedDomain, ("x.org", array()), "CreateSharedDomain x.org"),
         NONE(deleteDomain, ("x.org", true), "DeleteDomain x.org force"),
         NONE(deleteDomain, ("x.org", false), "DeleteDomain x.org"),
         NONE(deleteDirectoryRecords, ("x.org"), "deleteDirectoryRecords x.org"),
@@ -256,6 +258,7 @@ const std::vector<Row>& commandTable() {
         NONE(createAccount, ("joe@x.org", dictionary(), "MultiMailbox", true),
              "CreateAccount joe@x.org MultiMailbox external {Key = Value;}"),
         NONE(createAccount, ("joe@x.org", DataSet(DataSetKind::Dictionary), "", false), "CreateAccount joe@x.org"),
+        NONE(createAccount, ("joe@x.org", DataSet(), "", true), "CreateAccount joe@x.org external"),
         NONE(renameAccount, ("joe@x.org", "jim@x.org"), "RenameAccount joe@x.org into jim@x.org"),
         TEXT(getAccountLocation, ("joe@x.org"), "GetAccountLocation joe@x.org"),
         NONE(setAccountSettings, ("joe@x.org", dictionary()), "SetAccountSettings joe@x.org {Key = Value;}"),
@@ -333,6 +336,7 @@ const std::vector<Row>& commandTable() {
         // Domains, groups, forwarders and mailing lists.
         NONE(createDomain, ("x.org", dictionary()), "CreateDomain x.org {Key = Value;}"),
         NONE(createDomain, ("x.org", DataSet(DataSetKind::Dictionary)), "CreateDomain x.org"),
+        NONE(createDomain, ("x.org", DataSet("a = b")), "CreateDomain x.org"),
         NONE(renameDomain, ("x.org", "jim@x.org"), "RenameDomain x.org into jim@x.org"),
         DATA(getDomainEffectiveSettings, ("x.org"), "getDomainEffectiveSettings x.org"),
         DATA(getDomainEffectiveSettings, (""), "getDomainEffectiveSettings"),
