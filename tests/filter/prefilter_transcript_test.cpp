@@ -9,7 +9,6 @@
 namespace filter_test {
 namespace {
 
-
 // Asks for the message until the ready lines set aside number `count`, checking every
 // answer on the way; returns the number of the next request.
 int untilReady(FilterProcess& process, const FilterFolder& folder, int number, std::size_t count,

@@ -7,7 +7,6 @@
 namespace filter_test {
 namespace {
 
-
 class ReloadTest : public testing::Test {
 protected:
     void SetUp() override {
