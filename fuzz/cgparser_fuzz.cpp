@@ -34,7 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view input(text.get(), size - 1);
 
     NullSink sink;
-    tmg::MutexLock lock(&cgp::cgparserMutex());
+    // Held across the parse and the read of its noted node, as page loads do; a dataset
+    // parse takes the value-pool mutex, which ranks before the parser's, so it runs unheld.
+    tmg::MutexLock lock(&cgp::cgparserMutex(), mode == cgp::PageMode);
     bool ok = cgp::cgparserParseBytes(input, mode, &sink);
     if (mode == cgp::PageMode) {
         if (ok) {
