@@ -11,7 +11,7 @@
 
 int main() {
     const int kRows = 1000;
-    const int kRounds = 2000;
+    const int kRounds = 20000;
     std::string table;
     std::vector<std::string> addressTexts, domainTexts;
     for (int i = 0; i < kRows; ++i) {

@@ -1,5 +1,7 @@
 // Routing an address pair through the Router table, step by step.
 #include "directory/accounts.h"
+#include "directory/internal/account_folders.h"
+#include "directory/internal/router_rows.h"
 #include "directory/router.h"
 #include "foundation/case_fold.h"
 #include "foundation/log_line.h"
@@ -10,11 +12,10 @@ std::atomic<bool> routerTrace{false};
 
 namespace {
 
-const int maxRouterSteps = 20;
+using directory_internal::endsWith;
+using directory_internal::RouterRowList;
 
-bool endsWith(const std::string& text, const std::string& ending) {
-    return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
-}
+const int maxRouterSteps = 20;
 
 bool endsWithNoCase(const std::string& text, const std::string& ending) {
     return text.size() >= ending.size() &&
@@ -27,28 +28,40 @@ bool isFinalDomain(const std::string& domain) {
            endsWithNoCase(domain, ".local") || endsWithNoCase(domain, ".pipe");
 }
 
-// Tries the rows in order on text; on the first match rewrites text and returns true.
-bool matchRows(const RouterRows& rows, const char* traceLabel, std::string& text) {
-    const bool trace = routerTrace;
-    for (const auto& row : rows) {
-        const RouterPattern& left = *row->left;
-        const RouterPattern& right = *row->right;
-        if (trace) tmg::logline() << traceLabel << left.prefix << left.suffix;
-        if (left.wildcard) {
-            if (matchRouterPattern(text, left, right)) return true;
-            continue;
-        }
-        if (text != left.prefix) continue;
-        if (!right.wildcard) {
-            text = right.prefix;
-            return true;
-        }
-        tmg::logline() << "Invalid router entry (<" << left.prefix << "> = " << right.prefix << "*" << right.suffix
-                       << "), check the Router webadmin page of CGPro";
-        text = right.prefix + "*" + right.suffix;
+// Tries one row on text; on a match rewrites text and returns true.
+bool applyRow(const RouterEntry& row, std::string& text) {
+    const RouterPattern& left = *row.left;
+    const RouterPattern& right = *row.right;
+    if (left.wildcard) return matchRouterPattern(text, left, right);
+    if (text != left.prefix) return false;
+    if (!right.wildcard) {
+        text = right.prefix;
         return true;
     }
-    return false;
+    tmg::logline() << "Invalid router entry (<" << left.prefix << "> = " << right.prefix << "*" << right.suffix
+                   << "), check the Router webadmin page of CGPro";
+    text = right.prefix + "*" + right.suffix;
+    return true;
+}
+
+// Rewrites text by the first row of the list that matches it; false when none does.
+// Traced, every row up to the match is tried and named; otherwise the index finds the
+// same row: the exact row of the text, unless a wildcard row before it matches.
+bool matchRows(const RouterRowList& list, const char* traceLabel, std::string& text) {
+    if (routerTrace) {
+        for (const auto& row : list.rows) {
+            tmg::logline() << traceLabel << row->left->prefix << row->left->suffix;
+            if (applyRow(*row, text)) return true;
+        }
+        return false;
+    }
+    auto exact = list.firstExact.find(text);
+    const std::size_t exactPosition = exact == list.firstExact.end() ? list.rows.size() : exact->second;
+    for (std::size_t position : list.wildcards) {
+        if (position > exactPosition) break;
+        if (applyRow(*list.rows[position], text)) return true;
+    }
+    return exactPosition < list.rows.size() && applyRow(*list.rows[exactPosition], text);
 }
 
 void routerStep(AddressPair& address, int& steps) {
@@ -78,14 +91,14 @@ void routerStep(AddressPair& address, int& steps) {
     }
 
     std::string text = address.first + "@" + address.second;
-    if (matchRows(routerAddressRows(), "Testing address entry ", text)) {
+    if (matchRows(directory_internal::addressRowList(), "Testing address entry ", text)) {
         address = splitAddress(text);
         if (trace) tmg::logline() << "Matched. Replacing by " << EMail(address).toString();
         if (!isFinalDomain(address.second)) routerStep(address, steps);
         return;
     }
     text = address.second;
-    if (matchRows(routerDomainRows(), "Testing domain entry ", text)) {
+    if (matchRows(directory_internal::domainRowList(), "Testing domain entry ", text)) {
         address.second = text;
         if (trace) tmg::logline() << "Matched. Replacing by " << address.second;
         routerStep(address, steps);

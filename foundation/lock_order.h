@@ -38,6 +38,9 @@ enum class LockRank : int {
     DefaultDomain = 700,
     // The lock-file table of the process layer.
     LockFiles = 750,
+    // The state of the cluster probe over the administration client; never held while it
+    // connects.
+    ClusterProbe = 760,
     // The month and day name tables of the page engine.
     DateNames = 780,
     // The ring of every thread_safe_ptr: handles are copied and released under any of the

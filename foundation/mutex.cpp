@@ -71,6 +71,7 @@ const char* lockRankName(LockRank rank) {
     case LockRank::PageNodes: return "PageNodes";
     case LockRank::DefaultDomain: return "DefaultDomain";
     case LockRank::LockFiles: return "LockFiles";
+    case LockRank::ClusterProbe: return "ClusterProbe";
     case LockRank::DateNames: return "DateNames";
     case LockRank::PointerRings: return "PointerRings";
     case LockRank::LogRepeat: return "LogRepeat";

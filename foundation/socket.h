@@ -112,14 +112,17 @@ public:
     // Carried with the object; no operation reads it.
     std::uint64_t extra = 0;
 
+protected:
+    // receiveBuffer[receiveStart..] holds the bytes readLine has not returned yet. A
+    // deriving line reader that keeps line ends (the administration client) takes its
+    // lines from here too, so both readers share one buffer; connect and close empty it.
+    std::string receiveBuffer;
+    std::size_t receiveStart = 0;
+
 private:
     bool sendAll(const char* data, std::size_t length);
     bool receiveChunk(std::string& out);
     void dropBuffer();
-
-    // receiveBuffer[receiveStart..] holds the bytes readLine has not returned yet.
-    std::string receiveBuffer;
-    std::size_t receiveStart = 0;
 };
 
 }  // namespace tmg

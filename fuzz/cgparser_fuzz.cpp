@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view input(text.get(), size - 1);
 
     NullSink sink;
-    // The parser mutex guards the read of the noted node; a dataset parse takes the pool
-    // mutex, which comes before it, so only a page parse is made under it.
+    // Held across the parse and the read of its noted node, as page loads do; a dataset
+    // parse takes the value-pool mutex, which ranks before the parser's, so it runs unheld.
     tmg::MutexLock lock(&cgp::cgparserMutex(), mode == cgp::PageMode);
     bool ok = cgp::cgparserParseBytes(input, mode, &sink);
     if (mode == cgp::PageMode) {

@@ -166,23 +166,32 @@ void Renderer::visitLoop(const WSSPNode* node) {
         visit(childAt(node, 2));
         return;
     }
-    // The body may rebind what the list came from: hold the list itself.
+    // The body may rebind what the list came from: hold the list itself. Then the loop's
+    // own position node, rewritten for each element (see nextElement).
     held.push_back(list.toDataSet());
+    held.emplace_back(DataSetKind::String);
     tasks.push_back(Task{Task::NextElement, node, 0});
 }
 
 void Renderer::nextElement(Task& task) {
     const WSSPNode* loop = task.node;
-    const DataSetArray& elements = held.back()->array;
+    const DataSet& position = held.back();
+    const DataSetArray& elements = held[held.size() - 2]->array;
     if (task.index < elements.size()) {
         std::size_t at = task.index++;
         variables().set(keyOf(loop->text, "[]"), elements[at]);
-        variables().set(keyOf(loop->text, "[index]"), DataSet(WSSPPage::toText(static_cast<std::int64_t>(at))));
+        // Only this render reads the position binding, and only as text: while it still
+        // holds the loop's own node, the node is rewritten instead of rebound, which spares
+        // the shared handle lock that rendering threads would otherwise queue on.
+        position->stringValue = WSSPPage::toText(static_cast<std::int64_t>(at));
+        DataSet* bound = variables().find(keyOf(loop->text, "[index]"));
+        if (bound == nullptr || bound->get() != position.get()) variables().set(key, position);
         visit(childAt(loop, 1));
         return;
     }
     variables().erase(keyOf(loop->text, "[]"));
     variables().erase(keyOf(loop->text, "[index]"));
+    held.pop_back();
     held.pop_back();
     tasks.pop_back();
 }
@@ -196,6 +205,11 @@ void Renderer::visitInclude(const WSSPNode* node) {
     // A page that includes itself, directly or around a circle, stops here.
     if (ctx.includeDepth >= WSSPPage::kMaxIncludeDepth) {
         buffer += "[ERROR, INCLUDED FILE '" + node->text + "' NESTED TOO DEEPLY]";
+        return;
+    }
+    // Includes side by side multiply within the depth limit: the whole render has a budget.
+    if (ctx.includesRendered >= WSSPPage::kMaxIncludesPerRender) {
+        buffer += "[ERROR, INCLUDED FILE '" + node->text + "' INCLUDED TOO OFTEN]";
         return;
     }
     // What the handler writes of its own comes after what the page wrote so far.
@@ -219,6 +233,7 @@ void Renderer::visitInclude(const WSSPNode* node) {
     held.push_back(std::move(*slot));
     *slot = std::move(arguments);
     ++ctx.includeDepth;
+    ++ctx.includesRendered;
     tasks.push_back(Task{Task::EndInclude, node, 0});
     visit(page);
 }

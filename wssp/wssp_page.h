@@ -29,6 +29,9 @@ struct WSSPContext {
     DataSet variables;
     // Included pages being rendered now; an include met at the limit is refused.
     int includeDepth = 0;
+    // Included pages rendered with this context so far; past the budget an include is
+    // refused, so that a page including itself twice cannot render 2^32 copies.
+    long includesRendered = 0;
 };
 
 // The template page engine. There is no page object: a page is the root node of its
@@ -43,6 +46,9 @@ public:
     // Included pages rendered inside one another before an include is refused with
     // "[ERROR, INCLUDED FILE '<name>' NESTED TOO DEEPLY]".
     static constexpr int kMaxIncludeDepth = 32;
+    // Included pages rendered in one context before an include is refused with
+    // "[ERROR, INCLUDED FILE '<name>' INCLUDED TOO OFTEN]".
+    static constexpr long kMaxIncludesPerRender = 10000;
 
     // Loads the template file at fileName. Returns the new page's root, which the caller
     // owns; an empty Sequence for an empty file; null when the path is not a file or the

@@ -16,13 +16,8 @@
 namespace filter_test {
 namespace {
 
-const std::string scanner = "X-ExtScanner: Tolmagrid's Vorpelin";
 const std::string rules = "HEADERS\n  Subject /^Subject/\n";
 
-std::string answered(int number, const std::string& names) {
-    std::string n = std::to_string(number);
-    return "* [" + n + "] Adding Header(s) to message\n" + n + " ADDHEADER \"" + names + scanner + "\"\n";
-}
 
 std::string notFound(int number, const std::string& path) {
     return std::to_string(number) + " OK \"Error: File Not Found " + path + "\"\n";
@@ -58,8 +53,8 @@ TEST_F(BoundsTranscriptTest, ReadErrorIsAnsweredWithWhatWasFound) {
     process.readLines(2);
     EXPECT_EQ(request(process, 1, testsupport::failingReadPath(), 3),
               "* [1] Message file could not be read: " + error + ": the rest of the message was not tested\n" +
-                  answered(1, ""));
-    EXPECT_EQ(next(process, 2), answered(2, "X-Regex-Match: Subject\\e"));
+                  addedAnswer(1, ""));
+    EXPECT_EQ(next(process, 2), addedAnswer(2, "X-Regex-Match: Subject\\e"));
     Transcript run = process.finish();
     EXPECT_EQ(run.status, 0);
 }
@@ -76,7 +71,7 @@ TEST_F(BoundsTranscriptTest, AnythingButARegularFileAtTheQueuePathIsNotFound) {
         SCOPED_TRACE(path);
         EXPECT_EQ(request(process, number, path, 1), notFound(number, path));
         ++number;
-        EXPECT_EQ(next(process, number), answered(number, "X-Regex-Match: Subject\\e"));
+        EXPECT_EQ(next(process, number), addedAnswer(number, "X-Regex-Match: Subject\\e"));
         ++number;
     }
     EXPECT_EQ(process.finish().status, 0);
@@ -92,20 +87,38 @@ TEST_F(BoundsTranscriptTest, FifoAsTheRulesFileAtStartIsAFileThatCannotBeRead) {
     EXPECT_EQ(run.status, 0);
 }
 
+TEST_F(BoundsTranscriptTest, RulesFileWhoseReadFailsIsAFileThatCannotBeRead) {
+    if (testsupport::failingReadErrno() == 0) GTEST_SKIP() << testsupport::failingReadPath() << " reads here";
+    FilterProcess process({folder.program()});
+    process.readLines(2);
+    // A read that fails half-way must not leave half a rule set in force.
+    std::remove(folder.path("vorpelin.regex").c_str());
+    ASSERT_EQ(::symlink(testsupport::failingReadPath().c_str(), folder.path("vorpelin.regex").c_str()), 0);
+    EXPECT_EQ(next(process, 1), addedAnswer(1, "X-Regex-Match: Subject\\e"));
+    Transcript run = process.finish();
+    EXPECT_EQ(run.err, "Settings Parser: Unable to open file\n");
+
+    // The same at start: the filter says it cannot read its rules.
+    run = runFilter(folder, "");
+    EXPECT_EQ(run.out, "* Tolmagrid's Vorpelin filter v1.1.1 running...\n"
+                       "* Unable to read settings, fatal error, quitting.\n");
+    EXPECT_EQ(run.err, "Settings Parser: Unable to open file\n");
+}
+
 TEST_F(BoundsTranscriptTest, FifoSwappedInForTheRulesKeepsTheOldRules) {
     FilterProcess process({folder.program()});
     process.readLines(2);
-    EXPECT_EQ(next(process, 1), answered(1, "X-Regex-Match: Subject\\e"));
+    EXPECT_EQ(next(process, 1), addedAnswer(1, "X-Regex-Match: Subject\\e"));
 
     std::remove(folder.path("vorpelin.regex").c_str());
     ASSERT_EQ(::mkfifo(folder.path("vorpelin.regex").c_str(), 0600), 0);
-    EXPECT_EQ(next(process, 2), answered(2, "X-Regex-Match: Subject\\e"));
-    EXPECT_EQ(next(process, 3), answered(3, "X-Regex-Match: Subject\\e"));
+    EXPECT_EQ(next(process, 2), addedAnswer(2, "X-Regex-Match: Subject\\e"));
+    EXPECT_EQ(next(process, 3), addedAnswer(3, "X-Regex-Match: Subject\\e"));
 
     std::remove(folder.path("vorpelin.regex").c_str());
     folder.writeRules("BODY\n  Body /body/\n");
     EXPECT_EQ(request(process, 4, folder.path("m.msg"), 3),
-              "* Settings changed, reloading.\n" + answered(4, "X-Regex-Match: Body\\e"));
+              "* Settings changed, reloading.\n" + addedAnswer(4, "X-Regex-Match: Body\\e"));
     Transcript run = process.finish();
     // Said once, when the FIFO was met.
     EXPECT_EQ(run.err, "Settings Parser: Unable to open file\n");
@@ -118,23 +131,23 @@ TEST_F(BoundsTranscriptTest, RulesRewrittenTwiceInOneSecondAreReadBothTimes) {
     setModified(path, 1000000, 100);
     FilterProcess process({folder.program()});
     process.readLines(2);
-    EXPECT_EQ(next(process, 1), answered(1, "X-Regex-Match: One\\e"));
+    EXPECT_EQ(next(process, 1), addedAnswer(1, "X-Regex-Match: One\\e"));
 
     // The same size and second; only the nanoseconds differ.
     folder.writeRules("HEADERS\n  Two /^Subject/\n");
     setModified(path, 1000000, 200);
     EXPECT_EQ(request(process, 2, folder.path("m.msg"), 3),
-              "* Settings changed, reloading.\n" + answered(2, "X-Regex-Match: Two\\e"));
+              "* Settings changed, reloading.\n" + addedAnswer(2, "X-Regex-Match: Two\\e"));
 
     // The same size and time to the nanosecond, but another file put in its place.
     folder.write("new.regex", "HEADERS\n  Six /^Subject/\n");
     setModified(folder.path("new.regex"), 1000000, 200);
     ASSERT_EQ(std::rename(folder.path("new.regex").c_str(), path.c_str()), 0);
     EXPECT_EQ(request(process, 3, folder.path("m.msg"), 3),
-              "* Settings changed, reloading.\n" + answered(3, "X-Regex-Match: Six\\e"));
+              "* Settings changed, reloading.\n" + addedAnswer(3, "X-Regex-Match: Six\\e"));
 
     // Nothing changed: nothing is read.
-    EXPECT_EQ(next(process, 4), answered(4, "X-Regex-Match: Six\\e"));
+    EXPECT_EQ(next(process, 4), addedAnswer(4, "X-Regex-Match: Six\\e"));
     Transcript run = process.finish();
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.status, 0);
@@ -145,7 +158,7 @@ TEST_F(BoundsTranscriptTest, RequestLineOverOneMebibyteIsRefused) {
     process.readLines(2);
     process.send("5 FILE " + std::string(2 << 20, 'p') + "\n");
     EXPECT_EQ(process.readLines(1), "5 FAILURE\n");
-    EXPECT_EQ(next(process, 6), answered(6, "X-Regex-Match: Subject\\e"));
+    EXPECT_EQ(next(process, 6), addedAnswer(6, "X-Regex-Match: Subject\\e"));
     EXPECT_EQ(process.finish().status, 0);
 }
 
@@ -176,9 +189,9 @@ TEST_F(BoundsTranscriptTest, MemoryStaysBoundedWhateverTheMessage) {
     process.send("\n4 FILE " + folder.path("m.msg") + "\n");
     Transcript run = process.finish();
     const std::string cut = "X-Regex-Match: A very long line has been found, only the first 4096 characters have been scanned\\e";
-    EXPECT_EQ(run.out, startLines + answered(1, "X-Regex-Match: Subject\\e" + cut) +
-                           answered(2, "X-Regex-Match: Subject\\e" + cut) + "3 FAILURE\n" +
-                           answered(4, "X-Regex-Match: Subject\\e"));
+    EXPECT_EQ(run.out, startLines + addedAnswer(1, "X-Regex-Match: Subject\\e" + cut) +
+                           addedAnswer(2, "X-Regex-Match: Subject\\e" + cut) + "3 FAILURE\n" +
+                           addedAnswer(4, "X-Regex-Match: Subject\\e"));
     EXPECT_LT(childrenPeakKilobytes() - baseline, 16 * 1024);
 }
 

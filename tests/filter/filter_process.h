@@ -74,6 +74,16 @@ inline Transcript runFilter(const FilterFolder& folder, const std::string& input
     return process.finish();
 }
 
+// The scanner line that ends every answer without -nosig.
+inline const std::string scannerLine = "X-ExtScanner: Tolmagrid's Vorpelin";
+
+// The log line and the answer of request `number` that adds `names` (each name line
+// followed by "\e", as quoted) and the scanner line.
+inline std::string addedAnswer(int number, const std::string& names) {
+    std::string n = std::to_string(number);
+    return "* [" + n + "] Adding Header(s) to message\n" + n + " ADDHEADER \"" + names + scannerLine + "\"\n";
+}
+
 // The lines every run with a readable rules file starts with.
 inline const std::string startLines =
     "* Tolmagrid's Vorpelin filter v1.1.1 running...\n"

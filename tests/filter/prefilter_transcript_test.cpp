@@ -9,13 +9,6 @@
 namespace filter_test {
 namespace {
 
-const std::string scanner = "X-ExtScanner: Tolmagrid's Vorpelin";
-
-std::string added(int number, const std::string& names) {
-    std::string n = std::to_string(number);
-    return "* [" + n + "] Adding Header(s) to message\n" + n + " ADDHEADER \"" + names + scanner + "\"\n";
-}
-
 // Asks for the message until the ready lines set aside number `count`, checking every
 // answer on the way; returns the number of the next request.
 int untilReady(FilterProcess& process, const FilterFolder& folder, int number, std::size_t count,
@@ -31,7 +24,7 @@ int untilReady(FilterProcess& process, const FilterFolder& folder, int number, s
             return number;
         }
         process.send(std::to_string(number) + " FILE " + folder.path("m.msg") + "\n");
-        EXPECT_EQ(process.readLines(2), added(number, names));
+        EXPECT_EQ(process.readLines(2), addedAnswer(number, names));
     }
     ADD_FAILURE() << "no prefilter ready line";
     return number;
@@ -46,13 +39,13 @@ TEST(PrefilterTranscriptTest, ReadyOncePerGenerationAndTheSameAnswers) {
     EXPECT_EQ(process.readLines(2), startLines);
     int next = untilReady(process, folder, 1, 1, "X-Regex-Match: Body\\eX-Regex-Match: First\\e");
     process.send(std::to_string(next) + " FILE " + folder.path("m.msg") + "\n");
-    EXPECT_EQ(process.readLines(2), added(next, "X-Regex-Match: Body\\eX-Regex-Match: First\\e"));
+    EXPECT_EQ(process.readLines(2), addedAnswer(next, "X-Regex-Match: Body\\eX-Regex-Match: First\\e"));
 
     folder.writeRules("BODY\n  Second /^body$/\n");
     folder.setModified("vorpelin.regex", 1000100);
     ++next;
     process.send(std::to_string(next) + " FILE " + folder.path("m.msg") + "\n");
-    EXPECT_EQ(process.readLines(3), "* Settings changed, reloading.\n" + added(next, "X-Regex-Match: Second\\e"));
+    EXPECT_EQ(process.readLines(3), "* Settings changed, reloading.\n" + addedAnswer(next, "X-Regex-Match: Second\\e"));
     untilReady(process, folder, next + 1, 2, "X-Regex-Match: Second\\e");
 
     Transcript run = process.finish();

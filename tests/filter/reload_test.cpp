@@ -7,13 +7,6 @@
 namespace filter_test {
 namespace {
 
-const std::string scanner = "X-ExtScanner: Tolmagrid's Vorpelin";
-
-std::string added(int number, const std::string& names) {
-    std::string n = std::to_string(number);
-    return "* [" + n + "] Adding Header(s) to message\n" + n + " ADDHEADER \"" + names + scanner + "\"\n";
-}
-
 class ReloadTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -37,20 +30,20 @@ protected:
 TEST_F(ReloadTest, ChangedModificationTimeReloads) {
     FilterProcess process({folder.program()});
     EXPECT_EQ(process.readLines(2), startLines);
-    EXPECT_EQ(request(process, 1, 2), added(1, "X-Regex-Match: First\\e"));
+    EXPECT_EQ(request(process, 1, 2), addedAnswer(1, "X-Regex-Match: First\\e"));
 
     replaceRules("BODY\n  Second /body/\n", 1000100);
-    EXPECT_EQ(request(process, 2, 3), "* Settings changed, reloading.\n" + added(2, "X-Regex-Match: Second\\e"));
-    EXPECT_EQ(request(process, 3, 2), added(3, "X-Regex-Match: Second\\e"));
+    EXPECT_EQ(request(process, 2, 3), "* Settings changed, reloading.\n" + addedAnswer(2, "X-Regex-Match: Second\\e"));
+    EXPECT_EQ(request(process, 3, 2), addedAnswer(3, "X-Regex-Match: Second\\e"));
 
     // New content with the old time is seen through its size.
     replaceRules("BODY\n  Third /body/\n", 1000100);
-    EXPECT_EQ(request(process, 4, 3), "* Settings changed, reloading.\n" + added(4, "X-Regex-Match: Third\\e"));
+    EXPECT_EQ(request(process, 4, 3), "* Settings changed, reloading.\n" + addedAnswer(4, "X-Regex-Match: Third\\e"));
 
     // An older time is a change too, and the reader's messages come before the notice.
     replaceRules("BODY\n  Bad /(/\n  Fourth /body/\n", 999);
     EXPECT_EQ(request(process, 5, 4),
-              "* Invalid Regex at line 2\n* Settings changed, reloading.\n" + added(5, "X-Regex-Match: Fourth\\e"));
+              "* Invalid Regex at line 2\n* Settings changed, reloading.\n" + addedAnswer(5, "X-Regex-Match: Fourth\\e"));
 
     Transcript run = process.finish();
     EXPECT_EQ(run.err, "");
@@ -61,11 +54,11 @@ TEST_F(ReloadTest, VanishedRulesFileKeepsTheOldRules) {
     FilterProcess process({folder.program()});
     process.readLines(2);
     std::remove(folder.path("vorpelin.regex").c_str());
-    EXPECT_EQ(request(process, 1, 2), added(1, "X-Regex-Match: First\\e"));
-    EXPECT_EQ(request(process, 2, 2), added(2, "X-Regex-Match: First\\e"));
+    EXPECT_EQ(request(process, 1, 2), addedAnswer(1, "X-Regex-Match: First\\e"));
+    EXPECT_EQ(request(process, 2, 2), addedAnswer(2, "X-Regex-Match: First\\e"));
 
     replaceRules("HEADERS\n  Back /^Subject/\n", 1000200);
-    EXPECT_EQ(request(process, 3, 3), "* Settings changed, reloading.\n" + added(3, "X-Regex-Match: Back\\e"));
+    EXPECT_EQ(request(process, 3, 3), "* Settings changed, reloading.\n" + addedAnswer(3, "X-Regex-Match: Back\\e"));
 
     Transcript run = process.finish();
     // Reported once, not at every request.
@@ -79,12 +72,12 @@ TEST_F(ReloadTest, FolderInPlaceOfTheRulesFileKeepsTheOldRules) {
     std::remove(folder.path("vorpelin.regex").c_str());
     std::filesystem::create_directory(folder.path("vorpelin.regex"));
     folder.setModified("vorpelin.regex", 1000100);
-    EXPECT_EQ(request(process, 1, 2), added(1, "X-Regex-Match: First\\e"));
-    EXPECT_EQ(request(process, 2, 2), added(2, "X-Regex-Match: First\\e"));
+    EXPECT_EQ(request(process, 1, 2), addedAnswer(1, "X-Regex-Match: First\\e"));
+    EXPECT_EQ(request(process, 2, 2), addedAnswer(2, "X-Regex-Match: First\\e"));
 
     std::filesystem::remove(folder.path("vorpelin.regex"));
     replaceRules("HEADERS\n  Back /^Subject/\n", 1000200);
-    EXPECT_EQ(request(process, 3, 3), "* Settings changed, reloading.\n" + added(3, "X-Regex-Match: Back\\e"));
+    EXPECT_EQ(request(process, 3, 3), "* Settings changed, reloading.\n" + addedAnswer(3, "X-Regex-Match: Back\\e"));
 
     Transcript run = process.finish();
     EXPECT_EQ(run.err, "Settings Parser: Unable to open file\n");
@@ -97,10 +90,10 @@ TEST_F(ReloadTest, EveryReadStartsOutsideAnySection) {
     replaceRules("HEADERS\n  First /^Subject/\nBODY\n  Body /body/\n", 1000000);
     FilterProcess process({folder.program()});
     process.readLines(2);
-    EXPECT_EQ(request(process, 1, 2), added(1, "X-Regex-Match: Body\\eX-Regex-Match: First\\e"));
+    EXPECT_EQ(request(process, 1, 2), addedAnswer(1, "X-Regex-Match: Body\\eX-Regex-Match: First\\e"));
 
     replaceRules("  Orphan /body/\nHEADERS\n  Again /^Subject/\n", 1000300);
-    EXPECT_EQ(request(process, 2, 3), "* Settings changed, reloading.\n" + added(2, "X-Regex-Match: Again\\e"));
+    EXPECT_EQ(request(process, 2, 3), "* Settings changed, reloading.\n" + addedAnswer(2, "X-Regex-Match: Again\\e"));
     process.finish();
 }
 

@@ -1,6 +1,7 @@
 // Included pages: the handler, arguments, their restoring, and the nesting limit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "tests/wssp/wssp_test_util.h"
@@ -97,6 +98,14 @@ TEST_F(IncludeTest, SelfIncludeStopsAtTheLimit) {
     std::string circle = renderPage("<!--%%INCLUDE \"ping\"-->", "{rows = (1);}");
     EXPECT_NE(circle.find("NESTED TOO DEEPLY"), std::string::npos);
     EXPECT_EQ(circle.rfind("p", 0), 0u);
+}
+
+// Within the depth limit, a page that includes itself twice would be written 2^32 times.
+TEST_F(IncludeTest, IncludesSideBySideStopAtTheBudget) {
+    table.add("twice", "a<!--%%INCLUDE \"twice\"--><!--%%INCLUDE \"twice\"-->");
+    std::string out = renderPage("<!--%%INCLUDE \"twice\"-->");
+    EXPECT_EQ(static_cast<long>(std::count(out.begin(), out.end(), 'a')), cgp::WSSPPage::kMaxIncludesPerRender);
+    EXPECT_NE(out.find("[ERROR, INCLUDED FILE 'twice' INCLUDED TOO OFTEN]"), std::string::npos);
 }
 
 }  // namespace
