@@ -29,13 +29,12 @@ namespace tmg {
 class Socket {
 public:
     Socket() = default;
-    explicit Socket(int fd) : fd(fd) {}
-    Socket(int fd, std::uint64_t extra) : fd(fd), extra(extra) {}
+    explicit Socket(int descriptor) : fd(descriptor) {}
+    Socket(int descriptor, std::uint64_t value) : fd(descriptor), extra(value) {}
 
     // Sets the process-wide initialised flag; always true. cleanup clears it.
     static bool initialize();
     static void cleanup();
-    static bool isInitialized();
 
     // An AF_INET address with the port in network byte order and the address from the
     // dotted text (inet_aton). A text that is no address gives address 0 with the port,
