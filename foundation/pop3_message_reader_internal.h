@@ -16,7 +16,7 @@ namespace tmg::detail {
 // CR is written unchanged. A CR at the end of a piece waits for the next piece.
 class Pop3MessageReader {
 public:
-    explicit Pop3MessageReader(std::ostream& destination) : out(destination) {}
+    explicit Pop3MessageReader(std::ostream& sink) : out(sink) {}
 
     // Returns true once the end line has been read; later bytes are ignored.
     bool feed(const char* data, std::size_t length);

@@ -28,8 +28,6 @@ bool Socket::initialize() {
 
 void Socket::cleanup() { initialised.store(false); }
 
-bool Socket::isInitialized() { return initialised.load(); }
-
 void Socket::dropBuffer() {
     receiveBuffer.clear();
     receiveStart = 0;

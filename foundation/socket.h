@@ -30,12 +30,11 @@ class Socket {
 public:
     Socket() = default;
     explicit Socket(int descriptor) : fd(descriptor) {}
-    Socket(int descriptor, std::uint64_t extraValue) : fd(descriptor), extra(extraValue) {}
+    Socket(int descriptor, std::uint64_t value) : fd(descriptor), extra(value) {}
 
     // Sets the process-wide initialised flag; always true. cleanup clears it.
     static bool initialize();
     static void cleanup();
-    static bool isInitialized();
 
     // An AF_INET address with the port in network byte order and the address from the
     // dotted text (inet_aton). A text that is no address gives address 0 with the port,

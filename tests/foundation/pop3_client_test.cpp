@@ -66,6 +66,18 @@ TEST(Pop3Reply, PeerClosingMidReplyIsAReset) {
     pop.pair.release(0);
 }
 
+// A peer streaming bytes without a line end is not heard out for ever.
+TEST(Pop3Reply, EndlessReplyLineIsARefusal) {
+    Pop3OverPair pop(2);
+    ASSERT_TRUE(pop.pair.write("+OK " + std::string(70000, 'x')));
+    pop.pair.endWrites();
+    std::string reply;
+    EXPECT_FALSE(pop.client.readResponse(reply, true));
+    EXPECT_EQ(pop.client.state, 0);
+    EXPECT_EQ(pop.client.socket.fd, 0);
+    pop.pair.release(0);
+}
+
 TEST(Pop3Status, CountOfTheReply) {
     struct Case {
         const char* reply;
