@@ -43,10 +43,14 @@ ScanResult MessageScanner::scan(std::istream& in, const FilterSettings& rules, b
     if (prefilter && prefilter->generation == rules.generation() &&
         prefilter->headerLines->ruleCount() == rules.headerRules().size() + rules.fullRules().size() &&
         prefilter->bodyLines->ruleCount() == rules.bodyRules().size() + rules.fullRules().size()) {
-        if (prefilter != prepared) {
+        // Preparing costs more than a scan of a short message, so it is done once per
+        // prefilter; the generation tells a new prefilter at a freed one's address apart.
+        if (prefilter != prepared || prefilter->generation != preparedGeneration) {
             prepared = nullptr;
-            if (prefilter->headerLines->prepare(headerScratch) && prefilter->bodyLines->prepare(bodyScratch))
+            if (prefilter->headerLines->prepare(headerScratch) && prefilter->bodyLines->prepare(bodyScratch)) {
                 prepared = prefilter;
+                preparedGeneration = prefilter->generation;
+            }
         }
         prefilterInUse = prepared;
     }

@@ -85,6 +85,7 @@ private:
     std::vector<char> matched;  // by FilterSettings::Rule::nameIndex
     const RulesPrefilter* prefilterInUse = nullptr;
     const RulesPrefilter* prepared = nullptr;  // the one the scratches were made for
+    std::uint64_t preparedGeneration = 0;      // and the generation of its rules
     RegexPrefilter::Scratch headerScratch;
     RegexPrefilter::Scratch bodyScratch;
     std::chrono::milliseconds timeBudget = scanTimeBudget;
