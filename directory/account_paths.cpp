@@ -17,8 +17,15 @@ namespace {
 
 bool findAccountPathBelow(const std::string& folder, const std::string& account, std::string& out, int depth) {
     if (tracing()) tmg::logline() << "Searching for account " << account << "path in " << folder;
-    if (!isPlainEntryName(account) || !tmg::fs::isDirectory(folder)) {
+    if (!tmg::fs::isDirectory(folder)) {
         if (tracing()) tmg::logline() << "Account path not found";
+        return false;
+    }
+    // A name that would leave the folder, or name a hidden entry, is never found: the
+    // answer is "not found", so out is emptied as at the end of a search.
+    if (!isPlainEntryName(account)) {
+        if (tracing()) tmg::logline() << "Account path not found";
+        out.clear();
         return false;
     }
     for (const char* ending : kAccountEndings) {

@@ -49,9 +49,10 @@ bool isForwarder(const AddressPair& address);
 
 // Finds the folder of an account: folder "/" account with the ending ".mbox", ".mdir" or
 // ".macnt" (tried in that order; only folders count), else in the "*.sub" folders below,
-// at most 16 levels down. True with the path in out; false with out emptied, or untouched
-// when folder is not a folder. An account name that is empty, begins with ".", or holds
-// "/" or a NUL byte is never found. Reads only the file system; takes no lock.
+// at most 16 levels down. True with the path in out. False with out untouched when folder
+// is not a folder (checked first); else false with out emptied. An account name that is
+// empty, begins with ".", or holds "/" or a NUL byte is never found: false, out emptied.
+// Reads only the file system; takes no lock.
 bool findAccountPath(const std::string& folder, const std::string& account, std::string& out);
 
 // The path of a mailbox of an account, or "" when there is none. The inbox ("" or

@@ -71,18 +71,70 @@ TEST_F(AccountPathTest, AccountPaths) {
         {"Accounts", "frank", true, "Accounts/eve.sub/frank.macnt"},
         {"Accounts", "nobody", false, ""},
         {"Accounts", "plain.mbox", false, ""},
+        {"Accounts/eve.sub", "frank", true, "Accounts/eve.sub/frank.macnt"},
+        {"Accounts/eve.sub", "bob", false, ""},
+        // A folder that is not one leaves out as it was.
         {"Missing", "bob", false, "untouched"},
-        {"Accounts", "../Domains/other.test/carol", false, "untouched"},
-        {"Accounts", "eve.sub/frank", false, "untouched"},
-        {"Accounts", ".hidden", false, "untouched"},
-        {"Accounts", "", false, "untouched"},
-        {"Accounts", std::string("bob.macnt\0", 10), false, "untouched"},
+        {"Accounts/plain.mbox.macnt", "bob", false, "untouched"},
+        {"", "bob", false, "untouched"},
     };
     for (const Case& c : cases) {
         std::string out = "untouched";
-        EXPECT_EQ(findAccountPath(c.folder, c.account, out), c.found) << c.account;
-        EXPECT_EQ(out, c.out) << c.account;
+        EXPECT_EQ(findAccountPath(c.folder, c.account, out), c.found) << c.folder << " " << c.account;
+        EXPECT_EQ(out, c.out) << c.folder << " " << c.account;
     }
+}
+
+// A refused name is not found, and not found empties out, as the end of a search does.
+// Several of these would reach an account if they were put in a path (.hidden.macnt,
+// eve.sub/frank.macnt, bob.macnt, other.test's carol.macnt).
+TEST_F(AccountPathTest, RefusedNamesEmptyOut) {
+    const std::string refused[] = {
+        "",
+        ".",
+        "..",
+        ".hidden",
+        ".bob",
+        "../Domains/other.test/carol",
+        "eve.sub/frank",
+        "/bob",
+        "bob/",
+        "/",
+        std::string("\0", 1),
+        std::string("bob.macnt\0", 10),
+        std::string("bob\0x", 5),
+        std::string("\0bob", 4),
+    };
+    for (const std::string& name : refused) {
+        std::string out = "prefilled";
+        EXPECT_FALSE(findAccountPath("Accounts", name, out)) << name;
+        EXPECT_EQ(out, "") << name;
+        // Below the top folder too.
+        out = "prefilled";
+        EXPECT_FALSE(findAccountPath("Accounts/eve.sub", name, out)) << name;
+        EXPECT_EQ(out, "") << name;
+        // The folder is looked at first: when it is not one, out stays.
+        out = "prefilled";
+        EXPECT_FALSE(findAccountPath("Missing", name, out)) << name;
+        EXPECT_EQ(out, "prefilled") << name;
+    }
+}
+
+// A search that goes through ".sub" entries that are files, or down to the depth limit,
+// and finds nothing empties out too.
+TEST_F(AccountPathTest, SearchesThatFindNothingEmptyOut) {
+    base.write("Accounts/file.sub", "");
+    base.folder("Accounts/empty.sub/deeper.sub");
+    std::string out = "prefilled";
+    EXPECT_FALSE(findAccountPath("Accounts", "nobody", out));
+    EXPECT_EQ(out, "");
+    base.link(".", "Accounts/loop.sub");
+    out = "prefilled";
+    EXPECT_FALSE(findAccountPath("Accounts", "nobody", out));
+    EXPECT_EQ(out, "");
+    // And a found path after a failed one is the path alone.
+    EXPECT_TRUE(findAccountPath("Accounts", "carol", out));
+    EXPECT_EQ(out, "Accounts/carol.mdir");
 }
 
 TEST_F(AccountPathTest, TraceOfAccountAndMailboxSearch) {
