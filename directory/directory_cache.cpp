@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "directory/domains.h"
+#include "directory/internal/reset_for_tests.h"
 
 namespace cgp {
 
@@ -38,6 +39,14 @@ void noteDomainAliasTime(std::int64_t time) {
 }
 
 bool tracing() { return directoryVerbose.load(std::memory_order_relaxed); }
+
+void forgetDirectoryCacheForTests() {
+    tmg::MutexLock lock(&accountCacheMutex());
+    // Each table assigned from a new one, so bucket counts (and so the order of walks over
+    // a table) are those of a new process too.
+    sharedCache = DirectoryCache();
+    latestAliasTime.store(0);
+}
 
 }  // namespace directory_internal
 

@@ -19,11 +19,15 @@ namespace cgp {
 // The main domain's name, lower-case, from the "DomainName" of "Settings/Main.settings";
 // empty when the file or the key is missing. Read once, on the first call, whichever
 // thread makes it; every later call returns the same string, even after the file changes.
+// The first read is made under accountCacheMutex (callers on other threads wait for it),
+// so a caller may hold the Router or the cache mutex but no mutex ranked inside the cache
+// mutex; later calls take no lock.
 const std::string& mainDomainName();
 
 // The recursive mutex that guards every directory cache: the domain tables below and the
-// account counts of accounts.h. Made on first use and never destroyed. Rank DirectoryCache
-// of foundation/lock_order.h: inside the Router mutex, outside the dataset pool and parser.
+// account counts of accounts.h; the first read of the main domain is made under it too.
+// Made on first use and never destroyed. Rank DirectoryCache of foundation/lock_order.h:
+// inside the Router mutex, outside the dataset pool and parser.
 tmg::MutexInterface& accountCacheMutex();
 
 // When on, the directory writes its trace lines ("* " + text); off at start.

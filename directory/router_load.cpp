@@ -2,6 +2,7 @@
 #include <ctime>
 
 #include "directory/domains.h"
+#include "directory/internal/reset_for_tests.h"
 #include "directory/router.h"
 #include "formats/dataset.h"
 #include "formats/dataset_reader.h"
@@ -65,6 +66,11 @@ void addGlobalAliases(const DataSet& settings) {
 }
 
 }  // namespace
+
+void directory_internal::forgetRouterLoadForTests() {
+    tmg::MutexLock lock(&routerMutex());
+    stamps = LoadedStamps{};
+}
 
 bool loadRouter() {
     tmg::MutexLock lock(&routerMutex());

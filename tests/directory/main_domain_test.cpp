@@ -6,8 +6,9 @@
 #include "directory/domains.h"
 #include "tests/directory/base_folder.h"
 
-// The main domain is read once per process and ctest runs each test in a process of its
-// own, so each of these tests sees its own first read.
+// The main domain is read once per process. ctest runs each test in a process of its own,
+// and the whole binary forgets it before each test (reset_for_tests_test.cpp), so each of
+// these tests sees its own first read either way.
 namespace cgp {
 namespace {
 
