@@ -44,15 +44,13 @@ ScanResult MessageScanner::scan(std::istream& in, const FilterSettings& rules, b
         prefilter->headerLines->ruleCount() == rules.headerRules().size() + rules.fullRules().size() &&
         prefilter->bodyLines->ruleCount() == rules.bodyRules().size() + rules.fullRules().size()) {
         // Preparing costs more than a scan of a short message, so it is done once per
-        // prefilter; the generation tells a new prefilter at a freed one's address apart.
-        if (prefilter != prepared || prefilter->generation != preparedGeneration) {
-            prepared = nullptr;
-            if (prefilter->headerLines->prepare(headerScratch) && prefilter->bodyLines->prepare(bodyScratch)) {
-                prepared = prefilter;
-                preparedGeneration = prefilter->generation;
-            }
+        // prefilter; the serial tells a new prefilter at a freed one's address apart.
+        if (prefilter->serial != preparedSerial) {
+            preparedSerial = 0;
+            if (prefilter->headerLines->prepare(headerScratch) && prefilter->bodyLines->prepare(bodyScratch))
+                preparedSerial = prefilter->serial;
         }
-        prefilterInUse = prepared;
+        if (preparedSerial == prefilter->serial) prefilterInUse = prefilter;
     }
     matched.assign(rules.names().size(), 0);
     longLine = false;
@@ -94,10 +92,8 @@ void MessageScanner::headerPass(std::istream& in, const FilterSettings& rules) {
         if (length == 0) return;
         if (before < headerBudgetBytes) {
             if (cut) longLine = true;
-            const RegexPrefilter* named =
-                candidates(prefilterInUse ? prefilterInUse->headerLines.get() : nullptr, headerScratch);
-            test(rules.headerRules(), named, headerScratch, 0);
-            test(rules.fullRules(), named, headerScratch, rules.headerRules().size());
+            testLine(rules.headerRules(), rules.fullRules(),
+                     prefilterInUse ? prefilterInUse->headerLines.get() : nullptr, headerScratch);
         } else if (!overLogged) {
             overLogged = true;
             tmg::logline(requestNumber) << "Header over " << headerBudgetBytes
@@ -116,10 +112,8 @@ void MessageScanner::bodyPass(std::istream& in, const FilterSettings& rules) {
         bool cut = false;
         readTestedLine(in, !last, cut);
         if (cut) longLine = true;
-        const RegexPrefilter* named =
-            candidates(prefilterInUse ? prefilterInUse->bodyLines.get() : nullptr, bodyScratch);
-        test(rules.bodyRules(), named, bodyScratch, 0);
-        test(rules.fullRules(), named, bodyScratch, rules.bodyRules().size());
+        testLine(rules.bodyRules(), rules.fullRules(), prefilterInUse ? prefilterInUse->bodyLines.get() : nullptr,
+                 bodyScratch);
         if (++count > rules.maxBodyLines()) break;
     }
 }
@@ -147,23 +141,28 @@ std::size_t MessageScanner::skipRestOfLine(std::istream& in) {
     }
 }
 
-const RegexPrefilter* MessageScanner::candidates(const RegexPrefilter* prefilter, RegexPrefilter::Scratch& scratch) {
-    if (!prefilter) return nullptr;
-    // A failed engine pass leaves every rule a candidate, which the scratch remembers.
+void MessageScanner::testLine(const std::vector<FilterSettings::Rule>& first,
+                              const std::vector<FilterSettings::Rule>& full, const RegexPrefilter* prefilter,
+                              RegexPrefilter::Scratch& scratch) {
+    if (!prefilter) {
+        for (const auto* rules : {&first, &full})
+            for (const FilterSettings::Rule& rule : *rules)
+                if (!test(rule)) return;
+        return;
+    }
+    // A failed engine pass names every rule. The candidates come in rule order, so the
+    // rules meet the line in the same order as without the prefilter.
     prefilter->scan(line.data(), line.data() + line.size(), scratch);
-    return prefilter;
+    for (std::uint32_t i : prefilter->candidates(scratch))
+        if (!test(i < first.size() ? first[i] : full[i - first.size()])) return;
 }
 
-void MessageScanner::test(const std::vector<FilterSettings::Rule>& rules, const RegexPrefilter* prefilter,
-                          const RegexPrefilter::Scratch& scratch, std::size_t first) {
-    for (std::size_t i = 0; i < rules.size(); ++i) {
-        const FilterSettings::Rule& rule = rules[i];
-        // Once a name has matched the answer cannot change, so its rules rest.
-        if (matched[rule.nameIndex]) continue;
-        if (prefilter && !prefilter->isCandidate(scratch, first + i)) continue;
-        if (outOfTime()) return;
-        if (lineMatches(rule)) matched[rule.nameIndex] = 1;
-    }
+bool MessageScanner::test(const FilterSettings::Rule& rule) {
+    // Once a name has matched the answer cannot change, so its rules rest.
+    if (matched[rule.nameIndex]) return true;
+    if (outOfTime()) return false;
+    if (lineMatches(rule)) matched[rule.nameIndex] = 1;
+    return true;
 }
 
 bool MessageScanner::lineMatches(const FilterSettings::Rule& rule) {

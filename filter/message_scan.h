@@ -71,11 +71,12 @@ private:
     // Reads the next line into line; returns its whole length, and whether it was cut.
     std::size_t readTestedLine(std::istream& in, bool skipRest, bool& cut);
     std::size_t skipRestOfLine(std::istream& in);
-    // Tests the line against rules, numbered from first in the prefilter in use, if any.
-    void test(const std::vector<FilterSettings::Rule>& rules, const RegexPrefilter* prefilter,
-              const RegexPrefilter::Scratch& scratch, std::size_t first);
-    // Names the line's candidates; the prefilter to use for it, or null.
-    const RegexPrefilter* candidates(const RegexPrefilter* prefilter, RegexPrefilter::Scratch& scratch);
+    // Tests the line against the rules of first and then of full (numbered on from first in
+    // the prefilter), only the candidates when there is a prefilter.
+    void testLine(const std::vector<FilterSettings::Rule>& first, const std::vector<FilterSettings::Rule>& full,
+                  const RegexPrefilter* prefilter, RegexPrefilter::Scratch& scratch);
+    // Tests the line against one rule; false once out of time.
+    bool test(const FilterSettings::Rule& rule);
     // The one place where a line meets a rule.
     bool lineMatches(const FilterSettings::Rule& rule);
     bool outOfTime();
@@ -84,8 +85,7 @@ private:
     std::vector<char> readPast;
     std::vector<char> matched;  // by FilterSettings::Rule::nameIndex
     const RulesPrefilter* prefilterInUse = nullptr;
-    const RulesPrefilter* prepared = nullptr;  // the one the scratches were made for
-    std::uint64_t preparedGeneration = 0;      // and the generation of its rules
+    std::uint64_t preparedSerial = 0;  // of the prefilter the scratches were made for
     RegexPrefilter::Scratch headerScratch;
     RegexPrefilter::Scratch bodyScratch;
     std::chrono::milliseconds timeBudget = scanTimeBudget;

@@ -392,13 +392,25 @@ private:
     static constexpr int maxDepth = 200;
 };
 
-void appendByteClass(const ByteSet& set, std::string& out) {
+void appendByte(int b, std::string& out) {
     static const char hex[] = "0123456789abcdef";
-    auto byte = [&](int b) {
-        out += "\\x";
-        out += hex[b >> 4];
-        out += hex[b & 15];
-    };
+    if ((b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z')) {
+        out += static_cast<char>(b);
+        return;
+    }
+    out += "\\x";
+    out += hex[b >> 4];
+    out += hex[b & 15];
+}
+
+// Short spellings keep long rules under the engine's length limit: a lone byte as itself,
+// the rest as a class of ranges.
+void appendByteClass(const ByteSet& set, std::string& out) {
+    if (set.count() == 1) {
+        for (int b = 0; b < 256; ++b)
+            if (set.test(b)) appendByte(b, out);
+        return;
+    }
     out += '[';
     for (int b = 0; b < 256;) {
         if (!set.test(b)) {
@@ -407,11 +419,9 @@ void appendByteClass(const ByteSet& set, std::string& out) {
         }
         int last = b;
         while (last + 1 < 256 && set.test(last + 1)) ++last;
-        byte(b);
-        if (last > b) {
-            out += '-';
-            byte(last);
-        }
+        appendByte(b, out);
+        if (last > b + 1) out += '-';
+        if (last > b) appendByte(last, out);
         b = last + 1;
     }
     out += ']';
@@ -488,6 +498,92 @@ bool matchesEmpty(const PatternNode& node) {
 std::string emitPattern(const PatternNode& node, long repeatLimit) {
     std::string out;
     emit(node, repeatLimit, out);
+    return out;
+}
+
+namespace {
+
+// Appends to out the pieces of node, each at most limit bytes and none matching the empty
+// text; false when that cannot be done.
+bool pieces(const PatternNode& node, std::size_t limit, long repeatLimit, int depth, std::vector<std::string>& out) {
+    if (depth > 50 || matchesEmpty(node)) return false;
+    std::string whole = emitPattern(node, repeatLimit);
+    if (whole.size() <= limit) {
+        out.push_back(std::move(whole));
+        return true;
+    }
+    switch (node.kind) {
+        case PatternNode::Choice: {
+            // Branches grouped while they fit; a branch too long alone is cut in turn.
+            PatternNode group;
+            group.kind = PatternNode::Choice;
+            std::size_t groupSize = 0;
+            auto flush = [&]() {
+                if (group.children.empty()) return true;
+                std::string text = emitPattern(group, repeatLimit);
+                group.children.clear();
+                groupSize = 0;
+                if (text.size() > limit) return false;
+                out.push_back(std::move(text));
+                return true;
+            };
+            for (const PatternNode& branch : node.children) {
+                std::string text = emitPattern(branch, repeatLimit);
+                if (matchesEmpty(branch)) return false;
+                if (text.size() + 8 > limit) {
+                    if (!flush() || !pieces(branch, limit, repeatLimit, depth + 1, out)) return false;
+                    continue;
+                }
+                if (groupSize + text.size() + 8 > limit && !flush()) return false;
+                groupSize += text.size() + 1;
+                group.children.push_back(branch);
+            }
+            return flush();
+        }
+        case PatternNode::Sequence: {
+            // Any one element, matched inside a match of the whole, is a piece's match: the
+            // longest of them says most; when it is cut, the rest goes.
+            const PatternNode* longest = nullptr;
+            std::size_t longestSize = 0;
+            for (const PatternNode& child : node.children) {
+                if (matchesEmpty(child)) continue;
+                std::size_t size = emitPattern(child, repeatLimit).size();
+                if (size > longestSize) longest = &child, longestSize = size;
+            }
+            return longest && pieces(*longest, limit, repeatLimit, depth + 1, out);
+        }
+        case PatternNode::Repeat:
+            return node.min >= 1 && pieces(node.children[0], limit, repeatLimit, depth + 1, out);
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+const PatternNode& coreOf(const PatternNode& node, std::size_t size) {
+    const PatternNode* core = &node;
+    for (int depth = 0; depth < 50; ++depth) {
+        std::size_t bytes = emitPattern(*core).size();
+        if (bytes <= size) break;
+        const PatternNode* next = nullptr;
+        if (core->kind == PatternNode::Repeat && core->min >= 1) {
+            next = &core->children[0];
+        } else if (core->kind == PatternNode::Sequence) {
+            for (const PatternNode& child : core->children) {
+                std::size_t childBytes = emitPattern(child).size();
+                if (childBytes * 4 >= bytes * 3) next = &child;
+            }
+        }
+        if (!next || matchesEmpty(*next)) break;
+        core = next;
+    }
+    return *core;
+}
+
+std::vector<std::string> emitPieces(const PatternNode& node, std::size_t limit, long repeatLimit) {
+    std::vector<std::string> out;
+    if (!pieces(node, limit, repeatLimit, 0, out)) out.clear();
     return out;
 }
 

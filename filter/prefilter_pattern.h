@@ -68,4 +68,18 @@ bool matchesEmpty(const PatternNode& node);
 // lower minimum, which only grows the language.
 std::string emitPattern(const PatternNode& node, long repeatLimit = 64);
 
+// The part of node to give the engine when node is long: while the node spells out to more
+// than size bytes, a repeat of at least one becomes its repeated node and a sequence its
+// element of three quarters or more of its bytes. Every text that contains a match of node
+// contains a match of the part. The engine compiles a long rule's exact core faster, and
+// names fewer lines with it, than the approximation it makes of the whole rule.
+const PatternNode& coreOf(const PatternNode& node, std::size_t size);
+
+// The node as expressions of at most limit bytes each, whose languages together hold every
+// text that contains a match of the node: what a prefilter needs. One expression when it
+// fits; else a choice is cut into groups of its branches, a sequence keeps its longest
+// element (or a run of elements) and a repeat of at least one keeps one copy. Empty when
+// no such cut fits, or when a piece would match the empty text.
+std::vector<std::string> emitPieces(const PatternNode& node, std::size_t limit, long repeatLimit = 64);
+
 }  // namespace cgp::prefilter

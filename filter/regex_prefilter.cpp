@@ -1,6 +1,7 @@
 #include "filter/regex_prefilter.h"
 
 #include <algorithm>
+#include <numeric>
 
 #include <hs/hs.h>
 
@@ -10,20 +11,30 @@ namespace cgp {
 
 namespace {
 
-// Longer superset patterns are refused by the engine or take long to compile; such rules
-// are simply always run.
-constexpr std::size_t maxExpressionLength = 32 * 1024;
+// Rules that spell out longer than this are given to the engine by their core.
+constexpr std::size_t coreBytes = 2048;
+
+struct Marks {
+    std::uint32_t* seen;
+    std::uint32_t stamp;
+    std::vector<std::uint32_t>* named;
+};
 
 int onMatch(unsigned int id, unsigned long long, unsigned long long, unsigned int, void* context) {
-    auto* marks = static_cast<std::pair<std::uint32_t*, std::uint32_t>*>(context);
-    marks->first[id] = marks->second;
+    auto* marks = static_cast<Marks*>(context);
+    // Expressions of one rule share its id, and parts never share a rule, but a rule's
+    // pieces may each report once.
+    if (marks->seen[id] != marks->stamp) {
+        marks->seen[id] = marks->stamp;
+        marks->named->push_back(id);
+    }
     return 0;
 }
 
 }  // namespace
 
 std::unique_ptr<RegexPrefilter::Reading> RegexPrefilter::read(const std::vector<PrefilterRule>& rules,
-                                                              const std::atomic<bool>* stop) {
+                                                              const std::atomic<bool>* stop, std::size_t limit) {
     auto reading = std::make_unique<Reading>();
     reading->always.assign(rules.size(), 1);
     prefilter::ByteSetOracle oracle;
@@ -32,43 +43,122 @@ std::unique_ptr<RegexPrefilter::Reading> RegexPrefilter::read(const std::vector<
         prefilter::PatternNode tree;
         if (!prefilter::readPattern(rules[i].pattern, rules[i].ignoreCase, rules[i].markCount, oracle, tree)) continue;
         if (prefilter::matchesEmpty(tree)) continue;
-        std::string expression = prefilter::emitPattern(tree);
-        if (expression.size() > maxExpressionLength) continue;
-        reading->expressions.push_back(std::move(expression));
-        reading->ruleOf.push_back(static_cast<unsigned int>(i));
+        for (std::string& piece : prefilter::emitPieces(prefilter::coreOf(tree, coreBytes), limit)) {
+            reading->expressions.push_back(std::move(piece));
+            reading->ruleOf.push_back(static_cast<unsigned int>(i));
+        }
     }
     return reading;
 }
 
-std::unique_ptr<RegexPrefilter> RegexPrefilter::compile(Reading reading, const std::atomic<bool>* stop) {
-    std::unique_ptr<RegexPrefilter> prefilter(new RegexPrefilter);
-    prefilter->always = std::move(reading.always);
-    std::vector<std::string>& expressions = reading.expressions;
-    std::vector<unsigned int>& ruleOf = reading.ruleOf;
-    // An expression the engine refuses is dropped (its rule stays always run) and the rest
-    // compiled again.
-    while (!expressions.empty()) {
+std::unique_ptr<RegexPrefilter::Part> RegexPrefilter::compilePart(const Reading& reading,
+                                                                  const std::vector<std::size_t>* chosen,
+                                                                  const std::atomic<bool>* stop) {
+    std::vector<std::size_t> indices;
+    if (chosen) {
+        indices = *chosen;
+    } else {
+        indices.resize(reading.expressions.size());
+        std::iota(indices.begin(), indices.end(), std::size_t{0});
+    }
+    std::unique_ptr<Part> part(new Part);
+    std::vector<unsigned int> lost;
+    while (!indices.empty()) {
         if (stop && stop->load(std::memory_order_relaxed)) return nullptr;
         std::vector<const char*> texts;
-        std::vector<unsigned int> flags(expressions.size(), HS_FLAG_PREFILTER | HS_FLAG_SINGLEMATCH);
-        for (const std::string& expression : expressions) texts.push_back(expression.c_str());
+        std::vector<unsigned int> ids;
+        for (std::size_t index : indices) {
+            texts.push_back(reading.expressions[index].c_str());
+            ids.push_back(reading.ruleOf[index]);
+        }
+        std::vector<unsigned int> flags(indices.size(), HS_FLAG_PREFILTER | HS_FLAG_SINGLEMATCH);
         hs_database_t* database = nullptr;
         hs_compile_error_t* error = nullptr;
-        hs_error_t status = hs_compile_multi(texts.data(), flags.data(), ruleOf.data(),
+        hs_error_t status = hs_compile_multi(texts.data(), flags.data(), ids.data(),
                                              static_cast<unsigned int>(texts.size()), HS_MODE_BLOCK, nullptr,
                                              &database, &error);
         if (status == HS_SUCCESS) {
-            prefilter->database = database;
-            for (unsigned int rule : ruleOf) prefilter->always[rule] = 0;
+            part->database = database;
             break;
         }
         int bad = error ? error->expression : -1;
         hs_free_compile_error(error);
-        if (bad < 0 || static_cast<std::size_t>(bad) >= expressions.size()) break;
-        expressions.erase(expressions.begin() + bad);
-        ruleOf.erase(ruleOf.begin() + bad);
+        // Without an expression to blame (no memory, say) the part holds nothing.
+        if (bad < 0 || static_cast<std::size_t>(bad) >= indices.size()) {
+            for (std::size_t index : indices) lost.push_back(reading.ruleOf[index]);
+            indices.clear();
+            break;
+        }
+        // The rest of that rule's pieces go too: its rule is always run now.
+        unsigned int rule = reading.ruleOf[indices[bad]];
+        lost.push_back(rule);
+        indices.erase(std::remove_if(indices.begin(), indices.end(),
+                                     [&](std::size_t index) { return reading.ruleOf[index] == rule; }),
+                      indices.end());
+    }
+    for (std::size_t index : indices) part->rules.push_back(reading.ruleOf[index]);
+    std::sort(part->rules.begin(), part->rules.end());
+    part->rules.erase(std::unique(part->rules.begin(), part->rules.end()), part->rules.end());
+    std::sort(lost.begin(), lost.end());
+    lost.erase(std::unique(lost.begin(), lost.end()), lost.end());
+    part->lost = std::move(lost);
+    return part;
+}
+
+std::vector<std::vector<std::size_t>> RegexPrefilter::split(const Reading& reading,
+                                                             const std::vector<std::size_t>& expressions,
+                                                             std::size_t count) {
+    // A rule's pieces stay together, so that a part holds each of its rules whole. The
+    // largest rules are placed first, each into the part that is smallest so far.
+    std::vector<std::vector<std::size_t>> ofRule(reading.always.size());
+    std::vector<std::size_t> size(reading.always.size(), 0);
+    for (std::size_t i : expressions) {
+        ofRule[reading.ruleOf[i]].push_back(i);
+        size[reading.ruleOf[i]] += reading.expressions[i].size();
+    }
+    std::vector<std::size_t> order;
+    for (std::size_t rule = 0; rule < ofRule.size(); ++rule)
+        if (!ofRule[rule].empty()) order.push_back(rule);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return size[a] > size[b]; });
+    count = std::max<std::size_t>(1, std::min(count, order.size()));
+    std::vector<std::vector<std::size_t>> groups(count);
+    std::vector<std::size_t> load(count, 0);
+    for (std::size_t rule : order) {
+        std::size_t target = static_cast<std::size_t>(std::min_element(load.begin(), load.end()) - load.begin());
+        load[target] += size[rule];
+        groups[target].insert(groups[target].end(), ofRule[rule].begin(), ofRule[rule].end());
+    }
+    for (auto& group : groups) std::sort(group.begin(), group.end());
+    groups.erase(std::remove_if(groups.begin(), groups.end(), [](const auto& g) { return g.empty(); }), groups.end());
+    return groups;
+}
+
+std::unique_ptr<RegexPrefilter> RegexPrefilter::assemble(const Reading& reading,
+                                                         std::vector<std::shared_ptr<const Part>> parts) {
+    std::unique_ptr<RegexPrefilter> prefilter(new RegexPrefilter);
+    prefilter->always = reading.always;
+    for (const auto& part : parts) {
+        if (!part) continue;
+        for (unsigned int rule : part->rules) prefilter->always[rule] = 0;
+    }
+    // A refused piece leaves its rule always run, whichever part took its other pieces.
+    for (const auto& part : parts) {
+        if (!part) continue;
+        for (unsigned int rule : part->lost) prefilter->always[rule] = 1;
+    }
+    for (auto& part : parts)
+        if (part && part->database) prefilter->parts.push_back(std::move(part));
+    for (std::size_t rule = 0; rule < prefilter->always.size(); ++rule) {
+        prefilter->everyRule.push_back(static_cast<std::uint32_t>(rule));
+        if (prefilter->always[rule]) prefilter->alwaysList.push_back(static_cast<std::uint32_t>(rule));
     }
     return prefilter;
+}
+
+std::unique_ptr<RegexPrefilter> RegexPrefilter::compile(Reading reading, const std::atomic<bool>* stop) {
+    std::shared_ptr<const Part> part = compilePart(reading, nullptr, stop);
+    if (!part) return nullptr;
+    return assemble(reading, {part});
 }
 
 std::unique_ptr<RegexPrefilter> RegexPrefilter::build(const std::vector<PrefilterRule>& rules,
@@ -78,36 +168,54 @@ std::unique_ptr<RegexPrefilter> RegexPrefilter::build(const std::vector<Prefilte
     return compile(std::move(*reading), stop);
 }
 
-RegexPrefilter::~RegexPrefilter() { hs_free_database(database); }
+RegexPrefilter::Part::~Part() { hs_free_database(database); }
+
+RegexPrefilter::~RegexPrefilter() = default;
 
 RegexPrefilter::Scratch::~Scratch() { hs_free_scratch(space); }
 
 bool RegexPrefilter::prepare(Scratch& scratch) const {
     if (scratch.seen.size() < always.size()) scratch.seen.resize(always.size(), scratch.stamp);
-    if (!database) return true;
-    return hs_alloc_scratch(database, &scratch.space) == HS_SUCCESS;
+    scratch.named.reserve(always.size());
+    for (const auto& part : parts)
+        if (hs_alloc_scratch(part->database, &scratch.space) != HS_SUCCESS) return false;
+    return true;
 }
 
 bool RegexPrefilter::scan(const char* begin, const char* end, Scratch& scratch) const {
     scratch.all = false;
+    scratch.named.clear();
     if (++scratch.stamp == 0) {
         // After 2^32 lines the stamps wrap: forget every old one.
         std::fill(scratch.seen.begin(), scratch.seen.end(), 0);
         scratch.stamp = 1;
     }
-    if (!database || begin == end) return true;
-    std::pair<std::uint32_t*, std::uint32_t> marks(scratch.seen.data(), scratch.stamp);
-    hs_error_t status = hs_scan(database, begin, static_cast<unsigned int>(end - begin), 0, scratch.space,
-                                onMatch, &marks);
-    if (status != HS_SUCCESS) {
-        scratch.all = true;
-        return false;
+    if (begin != end) {
+        Marks marks{scratch.seen.data(), scratch.stamp, &scratch.named};
+        for (const auto& part : parts) {
+            hs_error_t status = hs_scan(part->database, begin, static_cast<unsigned int>(end - begin), 0,
+                                        scratch.space, onMatch, &marks);
+            if (status != HS_SUCCESS) {
+                scratch.all = true;
+                scratch.named = everyRule;
+                return false;
+            }
+        }
     }
+    if (scratch.named.empty()) {
+        scratch.named = alwaysList;
+        return true;
+    }
+    // Rules are tested in their order, whatever order the engine named them in.
+    std::size_t found = scratch.named.size();
+    scratch.named.insert(scratch.named.end(), alwaysList.begin(), alwaysList.end());
+    std::sort(scratch.named.begin(), scratch.named.begin() + static_cast<std::ptrdiff_t>(found));
+    std::inplace_merge(scratch.named.begin(), scratch.named.begin() + static_cast<std::ptrdiff_t>(found),
+                       scratch.named.end());
+    scratch.named.erase(std::unique(scratch.named.begin(), scratch.named.end()), scratch.named.end());
     return true;
 }
 
-std::size_t RegexPrefilter::alwaysRunCount() const {
-    return static_cast<std::size_t>(std::count(always.begin(), always.end(), 1));
-}
+std::size_t RegexPrefilter::alwaysRunCount() const { return alwaysList.size(); }
 
 }  // namespace cgp

@@ -185,42 +185,127 @@ TEST(RegexPrefilter, AStopRequestEndsTheBuild) {
     EXPECT_FALSE(RegexPrefilter::build(compiled.rules, &stop));
 }
 
-// Every pair Boost matches is a candidate, for random rules over random lines.
+// The ways a prefilter is made: whole, cut into short expressions, in parts side by side.
+std::unique_ptr<RegexPrefilter> made(const Compiled& compiled, int way) {
+    std::unique_ptr<RegexPrefilter::Reading> reading =
+        RegexPrefilter::read(compiled.rules, nullptr, way == 1 ? 40 : RegexPrefilter::maxExpressionLength);
+    if (!reading) return nullptr;
+    if (way != 2) return RegexPrefilter::compile(std::move(*reading));
+    std::vector<std::shared_ptr<const RegexPrefilter::Part>> parts;
+    std::vector<std::size_t> all(reading->expressions.size());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    for (const auto& group : RegexPrefilter::split(*reading, all, 3))
+        parts.push_back(RegexPrefilter::compilePart(*reading, &group));
+    return RegexPrefilter::assemble(*reading, parts);
+}
+
+// Every pair Boost matches is a candidate, for random rules over random lines, however the
+// prefilter was made; the list of candidates is the rules isCandidate names, in order.
 TEST(RegexPrefilter, EveryBoostMatchIsACandidate) {
-    std::mt19937 random(20261210);
-    testsupport::RegexGrammar grammar([&](unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(random); });
-    std::size_t pairs = 0, matches = 0, candidates = 0, read = 0, rules = 0;
-    for (int batch = 0; batch < 5; ++batch) {
-        std::vector<std::pair<std::string, bool>> patterns;
-        for (int i = 0; i < 60; ++i) patterns.emplace_back(grammar.pattern(), random() % 3 == 0);
-        Compiled compiled = compile(patterns);
-        std::unique_ptr<RegexPrefilter> prefilter = RegexPrefilter::build(compiled.rules);
-        ASSERT_TRUE(prefilter);
-        rules += prefilter->ruleCount();
-        read += prefilter->ruleCount() - prefilter->alwaysRunCount();
-        RegexPrefilter::Scratch scratch;
-        ASSERT_TRUE(prefilter->prepare(scratch));
-        for (int l = 0; l < 80; ++l) {
-            std::string line = grammar.line();
-            // Engines take other paths past 64 bytes and near the end of long lines.
-            if (l % 2) line = std::string(64 + random() % 64, 'q') + line + std::string(random() % 3, 'q');
-            prefilter->scan(line.data(), line.data() + line.size(), scratch);
-            for (std::size_t i = 0; i < compiled.rules.size(); ++i) {
-                ++pairs;
-                bool candidate = prefilter->isCandidate(scratch, i);
-                candidates += candidate;
-                if (boostMatches(compiled.expressions[i], line)) {
-                    ++matches;
-                    ASSERT_TRUE(candidate) << "rule /" << compiled.rules[i].pattern << "/"
-                                           << (compiled.rules[i].ignoreCase ? "i" : "") << " line \"" << line << "\"";
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(way);
+        std::mt19937 random(20261210);
+        testsupport::RegexGrammar grammar(
+            [&](unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(random); });
+        std::size_t pairs = 0, matches = 0, candidates = 0, read = 0, rules = 0;
+        for (int batch = 0; batch < 5; ++batch) {
+            std::vector<std::pair<std::string, bool>> patterns;
+            for (int i = 0; i < 60; ++i) patterns.emplace_back(grammar.pattern(), random() % 3 == 0);
+            Compiled compiled = compile(patterns);
+            std::unique_ptr<RegexPrefilter> prefilter = made(compiled, way);
+            ASSERT_TRUE(prefilter);
+            rules += prefilter->ruleCount();
+            read += prefilter->ruleCount() - prefilter->alwaysRunCount();
+            RegexPrefilter::Scratch scratch;
+            ASSERT_TRUE(prefilter->prepare(scratch));
+            for (int l = 0; l < 80; ++l) {
+                std::string line = grammar.line();
+                // Engines take other paths past 64 bytes and near the end of long lines.
+                if (l % 2) line = std::string(64 + random() % 64, 'q') + line + std::string(random() % 3, 'q');
+                prefilter->scan(line.data(), line.data() + line.size(), scratch);
+                std::vector<std::uint32_t> named;
+                for (std::size_t i = 0; i < compiled.rules.size(); ++i) {
+                    ++pairs;
+                    bool candidate = prefilter->isCandidate(scratch, i);
+                    if (candidate) named.push_back(static_cast<std::uint32_t>(i));
+                    candidates += candidate;
+                    if (boostMatches(compiled.expressions[i], line)) {
+                        ++matches;
+                        ASSERT_TRUE(candidate) << "rule /" << compiled.rules[i].pattern << "/"
+                                               << (compiled.rules[i].ignoreCase ? "i" : "") << " line \"" << line
+                                               << "\"";
+                    }
                 }
+                ASSERT_EQ(prefilter->candidates(scratch), named) << line;
             }
         }
+        // The property must not hold only because everything is a candidate.
+        EXPECT_GT(read * 3, rules);
+        EXPECT_LT(candidates, pairs);
+        EXPECT_GT(matches, pairs / 50);
     }
-    // The property must not hold only because everything is a candidate.
-    EXPECT_GT(read * 3, rules);
-    EXPECT_LT(candidates, pairs);
-    EXPECT_GT(matches, pairs / 50);
+}
+
+// A rule far over the engine's length limit is cut into expressions under it, and still
+// names every line it matches.
+TEST(RegexPrefilter, LongRulesAreCutUnderTheEngineLimit) {
+    std::mt19937 random(7);
+    std::vector<std::string> words;
+    std::string alternation;
+    for (int i = 0; i < 2500; ++i) {
+        std::string word;
+        for (int j = 0; j < 8; ++j) word += static_cast<char>('a' + random() % 26);
+        words.push_back(word);
+        alternation += (i ? "|" : "") + word;
+    }
+    const std::vector<std::string> patterns = {
+        "(?:^|\\s)(?:" + alternation + ")\\b",  // a sequence around a long choice
+        "(?:x(?:" + alternation + ")y){3}",       // a repeat of it
+        "short",
+    };
+    ASSERT_GT(patterns[0].size(), 20000u);
+    Compiled compiled = compile({{patterns[0], true}, {patterns[1], false}, {patterns[2], false}});
+    std::unique_ptr<RegexPrefilter::Reading> reading = RegexPrefilter::read(compiled.rules);
+    ASSERT_TRUE(reading);
+    for (const std::string& expression : reading->expressions)
+        EXPECT_LE(expression.size(), RegexPrefilter::maxExpressionLength);
+    EXPECT_GT(reading->expressions.size(), 3u);
+    std::unique_ptr<RegexPrefilter> prefilter = RegexPrefilter::compile(std::move(*reading));
+    ASSERT_TRUE(prefilter);
+    EXPECT_EQ(prefilter->alwaysRunCount(), 0u);
+    RegexPrefilter::Scratch scratch;
+    ASSERT_TRUE(prefilter->prepare(scratch));
+    for (std::size_t w = 0; w < words.size(); w += 97) {
+        std::string line = "some text " + words[w] + " and x" + words[w] + "yx" + words[w] + "yx" + words[w] + "y";
+        ASSERT_TRUE(boostMatches(compiled.expressions[0], line) && boostMatches(compiled.expressions[1], line));
+        prefilter->scan(line.data(), line.data() + line.size(), scratch);
+        EXPECT_TRUE(prefilter->isCandidate(scratch, 0)) << words[w];
+        EXPECT_TRUE(prefilter->isCandidate(scratch, 1)) << words[w];
+    }
+    std::string plain = "nothing of the kind here";
+    prefilter->scan(plain.data(), plain.data() + plain.size(), scratch);
+    EXPECT_EQ(prefilter->candidates(scratch), std::vector<std::uint32_t>());
+}
+
+// An expression the engine refuses costs its own rule only: that rule is always run, the
+// others of its part are compiled without it.
+TEST(RegexPrefilter, ARefusedExpressionLeavesOnlyItsRuleAlwaysRun) {
+    RegexPrefilter::Reading reading;
+    reading.always.assign(3, 1);
+    reading.expressions = {"abc", "(unbalanced", "x[yz]", "def"};
+    reading.ruleOf = {0, 1, 2, 1};
+    std::shared_ptr<const RegexPrefilter::Part> part = RegexPrefilter::compilePart(reading, nullptr);
+    ASSERT_TRUE(part);
+    std::unique_ptr<RegexPrefilter> prefilter = RegexPrefilter::assemble(reading, {part});
+    EXPECT_EQ(prefilter->alwaysRunCount(), 1u);
+    RegexPrefilter::Scratch scratch;
+    ASSERT_TRUE(prefilter->prepare(scratch));
+    std::string line = "--def--";
+    prefilter->scan(line.data(), line.data() + line.size(), scratch);
+    EXPECT_EQ(prefilter->candidates(scratch), std::vector<std::uint32_t>({1}));
+    line = "xz abc";
+    prefilter->scan(line.data(), line.data() + line.size(), scratch);
+    EXPECT_EQ(prefilter->candidates(scratch), std::vector<std::uint32_t>({0, 1, 2}));
 }
 
 }  // namespace
