@@ -1,7 +1,7 @@
 // Builds dataset trees from the input with a small stack machine, then checks what must
 // hold for any tree: a clone and a merged deep copy equal the original and write the same
 // text, merging a node into itself changes nothing, and path lookups of any text either
-// answer or throw tmg::Exception.
+// answer or throw tmg::Exception. Checks and merges share one budget of nodes per input.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -22,23 +22,32 @@ void require(bool condition) {
 }
 
 // Clones share children, so a few bytes can make a tree whose unfolded size is
-// exponential; such trees are left unchecked.
-bool smallEnough(const DataSet& value) {
-    std::size_t budget = 20000;
-    std::vector<const cgp::data_set*> pending{value.get()};
-    while (!pending.empty()) {
-        const cgp::data_set* node = pending.back();
-        pending.pop_back();
-        if (node == nullptr) continue;
-        if (budget-- == 0) return false;
-        for (const DataSet& e : node->array) pending.push_back(e.get());
-        for (const auto& entry : node->dictionary) pending.push_back(entry.value.get());
+// exponential, and a few more can check or merge it again and again. One budget of nodes
+// per input pays for all of it: each walk spends the nodes it visits, and a tree is
+// checked or merged only when all of its nodes fit in what is left. Trees too big for
+// what is left are not checked.
+class NodeBudget {
+public:
+    bool fits(const DataSet& value) {
+        std::vector<const cgp::data_set*> pending{value.get()};
+        while (!pending.empty()) {
+            const cgp::data_set* node = pending.back();
+            pending.pop_back();
+            if (node == nullptr) continue;
+            if (left == 0) return false;
+            --left;
+            for (const DataSet& e : node->array) pending.push_back(e.get());
+            for (const auto& entry : node->dictionary) pending.push_back(entry.value.get());
+        }
+        return true;
     }
-    return true;
-}
 
-void checkInvariants(const DataSet& value) {
-    if (!smallEnough(value)) return;
+private:
+    std::size_t left = 20000;
+};
+
+void checkInvariants(const DataSet& value, NodeBudget& budget) {
+    if (!budget.fits(value)) return;
     std::string oneLine = DataSet::toString(value, false);
     std::string multiLine = DataSet::toString(value, true);
     DataSet clone = value.clone();
@@ -56,6 +65,7 @@ void checkInvariants(const DataSet& value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<DataSet> stack;
+    NodeBudget budget;
     std::size_t i = 0;
     auto take = [&](std::size_t n) {
         std::string bytes(reinterpret_cast<const char*>(data + i), std::min(n, size - i));
@@ -97,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     stack.pop_back();
                     // Sources may hold nodes of the target, even the target itself: the
                     // merge must end all the same.
-                    if (stack.back().get() != nullptr && smallEnough(source)) stack.back()->merge(source);
+                    if (stack.back().get() != nullptr && budget.fits(source)) stack.back()->merge(source);
                 }
                 break;
             case 9:
@@ -114,10 +124,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
                 break;
             default:
-                if (!stack.empty()) checkInvariants(stack.back());
+                if (!stack.empty()) checkInvariants(stack.back(), budget);
                 break;
         }
     }
-    for (const DataSet& value : stack) checkInvariants(value);
+    for (const DataSet& value : stack) checkInvariants(value, budget);
     return 0;
 }
