@@ -38,6 +38,29 @@ bool ByteSetOracle::bytesOf(const std::string& prefix, const std::string& piece,
     return entry.valid;
 }
 
+const ByteSet& ByteSetOracle::lineSeparators(bool start) {
+    if (!separatorsKnown) {
+        separatorsKnown = true;
+        try {
+            const boost::regex startsLine("^x", boost::regex::perl), endsLine("x$", boost::regex::perl);
+            for (int byte = 0; byte < 256; ++byte) {
+                const char before[2] = {static_cast<char>(byte), 'x'};
+                if (boost::regex_search(before + 1, before + 2, startsLine, boost::match_default | boost::match_prev_avail))
+                    startSeparators.set(byte);
+                const char after[2] = {'x', static_cast<char>(byte)};
+                boost::cmatch found;
+                if (boost::regex_search(after + 0, after + 2, found, endsLine) && found[0].first == after)
+                    endSeparators.set(byte);
+            }
+        } catch (const std::exception&) {
+            // Every byte, then: only a wider prefilter.
+            startSeparators.set();
+            endSeparators.set();
+        }
+    }
+    return start ? startSeparators : endSeparators;
+}
+
 namespace {
 
 // Inline flags in force: -1 leaves the choice to how the rule was compiled.
@@ -204,6 +227,14 @@ private:
         return true;
     }
 
+    // An anchor holds the bytes it may stand after (^) or before ($). Stricter anchors (\A,
+    // \z) read as these: only a wider prefilter.
+    void anchor(PatternNode& node, bool start) {
+        node = PatternNode();
+        node.kind = start ? PatternNode::LineStart : PatternNode::LineEnd;
+        node.set = oracle.lineSeparators(start);
+    }
+
     bool bytes(PatternNode& node, const std::string& piece, const Flags& scope) {
         node = PatternNode();
         node.kind = PatternNode::Bytes;
@@ -220,7 +251,7 @@ private:
             case '^':
             case '$':
                 ++position;
-                node = PatternNode();
+                anchor(node, c == '^');
                 zeroWidth = true;
                 return true;
             case '\\':
@@ -255,6 +286,8 @@ private:
         if (isAssertionEscape(c)) {
             position += 2;
             node = PatternNode();
+            if (c == 'A' || c == '`') anchor(node, true);
+            if (c == 'z' || c == 'Z' || c == '\'') anchor(node, false);
             zeroWidth = true;
             return true;
         }
@@ -280,7 +313,16 @@ private:
             position += 2;
             return bytes(node, piece, scope);
         }
-        // \0 octal, \c, \Q..\E, \p, \N, \g, \k and unknown letters.
+        if (c == '0') {
+            // \0 and up to three octal digits; a fourth would leave the reading in doubt.
+            std::size_t at = position + 2;
+            while (at < position + 5 && at < pattern.size() && pattern[at] >= '0' && pattern[at] <= '7') ++at;
+            if (at < pattern.size() && pattern[at] >= '0' && pattern[at] <= '7') return false;
+            std::string piece = pattern.substr(position, at - position);
+            position = at;
+            return bytes(node, piece, scope);
+        }
+        // \c, \Q..\E, \p, \N, \g, \k and unknown letters.
         return false;
     }
 
@@ -351,6 +393,7 @@ private:
             std::size_t close = pattern.find(')', position);
             if (close == std::string::npos) return false;
             position = close + 1;
+            --depth;
             node = PatternNode();
             zeroWidth = true;
             return true;
@@ -366,11 +409,24 @@ private:
             // Scoped flags "(?i:...)"; a bare "(?i)" here, conditionals, recursion and the
             // rest are left to Boost.
             std::size_t at = position + 2;
-            if (!flagLetters(at, inner) || at >= pattern.size() || pattern[at] != ':') return false;
+            if (!flagLetters(at, inner) || at >= pattern.size()) return false;
+            if (pattern[at] == ')' && lookarounds > 0) {
+                // Inside a lookaround, whose texts are dropped, flags change nothing read;
+                // Boost keeps them to that group.
+                position = at + 1;
+                --depth;
+                node = PatternNode();
+                zeroWidth = true;
+                return true;
+            }
+            if (pattern[at] != ':') return false;
             position = at + 1;
         }
         PatternNode inside;
-        if (!alternation(inside, inner)) return false;
+        if (lookaround) ++lookarounds;
+        bool insideRead = alternation(inside, inner);
+        if (lookaround) --lookarounds;
+        if (!insideRead) return false;
         if (peek() != ')') return false;
         ++position;
         --depth;
@@ -389,6 +445,7 @@ private:
     std::size_t position = 0;
     Flags flags;
     int depth = 0;
+    int lookarounds = 0;  // lookarounds open where the reader stands
     static constexpr int maxDepth = 200;
 };
 
@@ -437,6 +494,24 @@ void emit(const PatternNode& node, long limit, std::string& out) {
         case PatternNode::AnyText:
             out += "[\\x00-\\xff]*";
             return;
+        case PatternNode::LineStart:
+            // The separator is taken into the match: sound only at a match's start, where
+            // the reader leaves anchors.
+            out += "(?:^";
+            if (node.set.any()) {
+                out += '|';
+                appendByteClass(node.set, out);
+            }
+            out += ')';
+            return;
+        case PatternNode::LineEnd:
+            out += "(?:";
+            if (node.set.any()) {
+                appendByteClass(node.set, out);
+                out += '|';
+            }
+            out += "$)";
+            return;
         case PatternNode::Sequence:
             for (const PatternNode& child : node.children) emit(child, limit, out);
             return;
@@ -471,10 +546,39 @@ void emit(const PatternNode& node, long limit, std::string& out) {
 
 }  // namespace
 
+namespace {
+
+// Leaves anchors only where they stand at the start (or end) of every match of the node.
+void keepEdgeAnchors(PatternNode& node, bool atStart, bool atEnd) {
+    switch (node.kind) {
+        case PatternNode::LineStart:
+            if (!atStart) node.kind = PatternNode::Nothing;
+            return;
+        case PatternNode::LineEnd:
+            if (!atEnd) node.kind = PatternNode::Nothing;
+            return;
+        case PatternNode::Sequence:
+            for (std::size_t i = 0; i < node.children.size(); ++i)
+                keepEdgeAnchors(node.children[i], atStart && i == 0, atEnd && i + 1 == node.children.size());
+            return;
+        case PatternNode::Choice:
+            for (PatternNode& child : node.children) keepEdgeAnchors(child, atStart, atEnd);
+            return;
+        case PatternNode::Repeat:
+            for (PatternNode& child : node.children) keepEdgeAnchors(child, false, false);
+            return;
+        default:
+            return;
+    }
+}
+
+}  // namespace
+
 bool readPattern(const std::string& pattern, bool ignoreCase, std::size_t markCount, ByteSetOracle& oracle,
                  PatternNode& tree) {
     Reader reader(pattern, ignoreCase, oracle);
     if (!reader.read(tree)) return false;
+    keepEdgeAnchors(tree, true, true);
     return reader.captures == markCount;
 }
 
@@ -484,6 +588,8 @@ bool matchesEmpty(const PatternNode& node) {
             return false;
         case PatternNode::Nothing:
         case PatternNode::AnyText:
+        case PatternNode::LineStart:
+        case PatternNode::LineEnd:
             return true;
         case PatternNode::Sequence:
             return std::all_of(node.children.begin(), node.children.end(), matchesEmpty);

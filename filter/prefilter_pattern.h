@@ -24,6 +24,8 @@ struct PatternNode {
         Repeat,    // children[0], at least min and at most max times (max < 0: no limit)
         Nothing,   // the empty text: assertions, lookarounds, comments
         AnyText,   // any text at all, empty included: back-references, \X, \R
+        LineStart, // ^ \A \`: the start of the text or after a byte of set
+        LineEnd,   // $ \z \Z \': the end of the text or before a byte of set
     };
     Kind kind = Nothing;
     ByteSet set;
@@ -41,16 +43,24 @@ public:
     // when it does not compile, matches the empty text or matches no byte at all.
     bool bytesOf(const std::string& prefix, const std::string& piece, bool ignoreCase, ByteSet& set);
 
+    // The bytes after which "^" matches (start true) or before which "$" matches, in
+    // Boost's default perl syntax: its line separators.
+    const ByteSet& lineSeparators(bool start);
+
 private:
     struct Entry {
         bool valid;
         ByteSet set;
     };
     std::unordered_map<std::string, Entry> known;
+    bool separatorsKnown = false;
+    ByteSet startSeparators, endSeparators;
 };
 
 // Reads pattern as Boost reads it with the syntax boost::regex::perl, plus icase when
-// ignoreCase. Every one-byte piece (a literal, an escape, ".", a class) gets its byte set
+// ignoreCase. Anchors become LineStart and LineEnd where they stand at the very start or
+// end of every match (first or last in the pattern, outside any repeat); elsewhere they
+// require nothing. Every one-byte piece (a literal, an escape, ".", a class) gets its byte set
 // from Boost itself: the piece is compiled alone, under the inline flags in force, and
 // tried on all 256 bytes, so case folding and classes mean exactly what Boost makes of
 // them. Returns false, leaving tree unspecified, for anything outside the whitelist, for

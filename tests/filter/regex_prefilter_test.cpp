@@ -78,6 +78,10 @@ TEST(RegexPrefilter, BoostReadingsThatAReaderGetsWrong) {
         {"a{1,", false, "a{1,", "xyz"},
         {"(a)\\12", false, "aa2", "xyz"},                 // a back-reference, then "2"
         {"\\012x", false, "\nx", "xyz"},                  // octal
+        {"\\0150", false, "h", "\r0"},                    // three digits after \0
+        {"\\0x", false, std::string("\0x", 2), "x"},
+        {"a(?=(?i)(b))B", false, "aB", "ab"},              // flags inside a lookahead stay there
+        {"(?!(?i)no)yes", false, "yes", "YES"},
         {"\\x4G", false, "\x04G", "xyz"},                 // a one-digit hex escape
         {"(?i)ab|cd", false, "CD", "xyz"},                // leading flags reach every branch
         {"x(?i)a|b", false, "B", "xyz"},                  // and so does a bare one later on
@@ -116,9 +120,10 @@ TEST(RegexPrefilter, BoostReadingsThatAReaderGetsWrong) {
 TEST(RegexPrefilter, ReadsTheUsualFormsAndLeavesTheRestToBoost) {
     for (const char* pattern : {"^Subject:.*\\b(free|cash) money\\b", "\\bviagra\\b", "[A-Z]{12,}", "(?i)lottery",
                                 "https?://[a-z0-9.-]+\\.(ru|cn)/", "\\$[0-9]{3,}(\\.[0-9]{2})?", "x(?=y)",
-                                "(?:a|b)+?c", "(?<name>a)", "\\x{41}\\xe9", "(?i:abc)(?-i:d)", "(a)\\1"})
+                                "(?:a|b)+?c", "(?<name>a)", "\\x{41}\\xe9", "(?i:abc)(?-i:d)", "(a)\\1", "\\012",
+                                "a(?!(?i)b)"})
         EXPECT_TRUE(readable(pattern)) << pattern;
-    for (const char* pattern : {"\\Qa\\E", "\\p{Lu}", "(?x)a b", "(?(1)a|b)", "a{ 1}", "a{x}", "a{,3}", "\\012",
+    for (const char* pattern : {"\\Qa\\E", "\\p{Lu}", "(?x)a b", "(?(1)a|b)", "a{ 1}", "a{x}", "a{,3}", "\\01234",
                                 "\\cA", "\\N{LATIN SMALL LETTER A}", "(a)\\g1", "(?<n>a)\\k<n>", "[[.a.]]", "[[=a=]]",
                                 "x(?i)a", "(?|(a)|(b))", "\\y", "(*UTF8)a", "a**"}) {
         bool compiles = true;
@@ -152,6 +157,42 @@ TEST(RegexPrefilter, NamesOnlyTheRulesALineCanMatch) {
     EXPECT_EQ(named("the jackpot"), "00111");
     EXPECT_EQ(named("nothing here"), "00011");
     EXPECT_EQ(named(""), "00011");
+}
+
+// Anchors at a match's edges keep their meaning in Boost's default syntax, where a line
+// separator (line feed, form feed, carriage return) starts and ends a line: the line that
+// cannot match is left out, and every line that can is named.
+TEST(RegexPrefilter, AnchorsAtTheEdgesNarrowTheCandidates) {
+    struct Case {
+        const char* pattern;
+        std::vector<std::string> matching, other;
+    } cases[] = {
+        {"^abc", {"abc", "x\rabc", "x\nabc", "x\fabc"}, {"xabc", "x abc"}},
+        {"abc$", {"abc", "xabc\r", "abc\nx", "abc\fx"}, {"abcx", "abc x"}},
+        {"^.{1,5}$", {"short", "a", "long line\rshort"}, {"a longer line", "sixsix"}},
+        {"(?:^|\\s)word\\b", {"word", "a word", "x\rword"}, {"aword", "swords"}},
+        {"\\Aabc\\z", {"abc"}, {"abcd", "xabc"}},
+        {"(?:^a)+b", {"ab"}, {"cb"}},     // inside a repeat an anchor requires nothing
+        {"x(?:^|y)z", {"xyz"}, {"xy"}},    // nor in the middle of a match
+    };
+    for (const Case& c : cases) {
+        Compiled compiled = compile({{c.pattern, false}});
+        std::unique_ptr<RegexPrefilter> prefilter = RegexPrefilter::build(compiled.rules);
+        ASSERT_TRUE(prefilter);
+        ASSERT_EQ(prefilter->alwaysRunCount(), 0u) << c.pattern;
+        RegexPrefilter::Scratch scratch;
+        ASSERT_TRUE(prefilter->prepare(scratch));
+        for (const std::string& line : c.matching) {
+            ASSERT_TRUE(boostMatches(compiled.expressions[0], line)) << c.pattern << " " << line;
+            prefilter->scan(line.data(), line.data() + line.size(), scratch);
+            EXPECT_TRUE(prefilter->isCandidate(scratch, 0)) << c.pattern << " " << line;
+        }
+        for (const std::string& line : c.other) {
+            ASSERT_FALSE(boostMatches(compiled.expressions[0], line)) << c.pattern << " " << line;
+            prefilter->scan(line.data(), line.data() + line.size(), scratch);
+            EXPECT_FALSE(prefilter->isCandidate(scratch, 0)) << c.pattern << " " << line;
+        }
+    }
 }
 
 // A prefilter engine seen here (vectorscan 5.4.9 on an AVX-512 machine) missed one-byte
