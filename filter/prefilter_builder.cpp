@@ -1,5 +1,10 @@
 #include "filter/prefilter_builder.h"
 
+#include <cstddef>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -199,7 +204,12 @@ void build(const std::shared_ptr<PrefilterBuilder::State>& state, const std::sha
     addTasks(tasks, *header, headerSorted.costly, (headerSorted.costlyBytes + partBytes - 1) / partBytes);
     addTasks(tasks, *body, bodySorted.costly, (bodySorted.costlyBytes + partBytes - 1) / partBytes);
     if (!runAll(tasks, threads, *stop)) return;
-    publish(*state, *stop, job, assemble(job, true, *header, *body, tasks), "ready");
+    if (!publish(*state, *stop, job, assemble(job, true, *header, *body, tasks), "ready")) return;
+#ifdef __GLIBC__
+    // The compiles' working memory, freed on several threads' heaps, goes back to the system
+    // rather than staying with the filter for as long as it runs.
+    malloc_trim(0);
+#endif
 }
 
 }  // namespace
