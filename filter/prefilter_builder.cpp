@@ -1,6 +1,7 @@
 #include "filter/prefilter_builder.h"
 
-#include <cstddef>
+// <cstdio> brings in the C library's feature macros.
+#include <cstdio>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
