@@ -11,9 +11,6 @@ namespace cgp {
 
 namespace {
 
-// Rules that spell out longer than this are given to the engine by their core.
-constexpr std::size_t coreBytes = 2048;
-
 struct Marks {
     std::uint32_t* seen;
     std::uint32_t stamp;
@@ -34,7 +31,8 @@ int onMatch(unsigned int id, unsigned long long, unsigned long long, unsigned in
 }  // namespace
 
 std::unique_ptr<RegexPrefilter::Reading> RegexPrefilter::read(const std::vector<PrefilterRule>& rules,
-                                                              const std::atomic<bool>* stop, std::size_t limit) {
+                                                              const std::atomic<bool>* stop, std::size_t limit,
+                                                              std::size_t core) {
     auto reading = std::make_unique<Reading>();
     reading->always.assign(rules.size(), 1);
     prefilter::ByteSetOracle oracle;
@@ -43,7 +41,7 @@ std::unique_ptr<RegexPrefilter::Reading> RegexPrefilter::read(const std::vector<
         prefilter::PatternNode tree;
         if (!prefilter::readPattern(rules[i].pattern, rules[i].ignoreCase, rules[i].markCount, oracle, tree)) continue;
         if (prefilter::matchesEmpty(tree)) continue;
-        for (std::string& piece : prefilter::emitPieces(prefilter::coreOf(tree, coreBytes), limit)) {
+        for (std::string& piece : prefilter::emitPieces(prefilter::coreOf(tree, core), limit)) {
             reading->expressions.push_back(std::move(piece));
             reading->ruleOf.push_back(static_cast<unsigned int>(i));
         }

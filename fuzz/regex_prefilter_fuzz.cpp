@@ -1,5 +1,6 @@
 // Random Boost patterns and lines, spelled by the input bytes: every line Boost matches
-// must be one the prefilter names.
+// must be one the prefilter names, whether it reads the rules whole or cuts them short to
+// their cores (as it does long rules).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -26,7 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const std::exception&) {
         }
     }
-    std::unique_ptr<cgp::RegexPrefilter> prefilter = cgp::RegexPrefilter::build(rules);
+    bool cut = at < size && (data[at++] & 1);
+    std::unique_ptr<cgp::RegexPrefilter::Reading> reading =
+        cut ? cgp::RegexPrefilter::read(rules, nullptr, 40, 20) : cgp::RegexPrefilter::read(rules);
+    if (!reading) std::abort();
+    std::unique_ptr<cgp::RegexPrefilter> prefilter = cgp::RegexPrefilter::compile(std::move(*reading));
     if (!prefilter) std::abort();
     cgp::RegexPrefilter::Scratch scratch;
     if (!prefilter->prepare(scratch)) return 0;

@@ -226,10 +226,11 @@ TEST(RegexPrefilter, AStopRequestEndsTheBuild) {
     EXPECT_FALSE(RegexPrefilter::build(compiled.rules, &stop));
 }
 
-// The ways a prefilter is made: whole, cut into short expressions, in parts side by side.
+// The ways a prefilter is made: whole, cut into short expressions of their cores, in parts
+// side by side.
 std::unique_ptr<RegexPrefilter> made(const Compiled& compiled, int way) {
     std::unique_ptr<RegexPrefilter::Reading> reading =
-        RegexPrefilter::read(compiled.rules, nullptr, way == 1 ? 40 : RegexPrefilter::maxExpressionLength);
+        way == 1 ? RegexPrefilter::read(compiled.rules, nullptr, 40, 20) : RegexPrefilter::read(compiled.rules);
     if (!reading) return nullptr;
     if (way != 2) return RegexPrefilter::compile(std::move(*reading));
     std::vector<std::shared_ptr<const RegexPrefilter::Part>> parts;
