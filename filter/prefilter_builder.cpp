@@ -34,7 +34,7 @@ struct PrefilterBuilder::State {
     std::shared_ptr<std::atomic<bool>> latestStop;  // the newest build's
     std::shared_ptr<const RulesPrefilter> current;
     int reading = 0;  // builds that may still call Boost
-    std::size_t partBytes = 48 * 1024;
+    std::size_t partBytes = 16 * 1024;
 };
 
 namespace {
@@ -202,8 +202,10 @@ void build(const std::shared_ptr<PrefilterBuilder::State>& state, const std::sha
     std::vector<Task> tasks;
     addTasks(tasks, *header, headerSorted.cheap, 1);
     addTasks(tasks, *body, bodySorted.cheap, 1);
-    addTasks(tasks, *header, headerSorted.costly, (headerSorted.costlyBytes + partBytes - 1) / partBytes);
-    addTasks(tasks, *body, bodySorted.costly, (bodySorted.costlyBytes + partBytes - 1) / partBytes);
+    // Fewer, larger parts of the costly rules: each part scanned is a pass over the line.
+    std::size_t costlyPartBytes = 3 * partBytes;
+    addTasks(tasks, *header, headerSorted.costly, (headerSorted.costlyBytes + costlyPartBytes - 1) / costlyPartBytes);
+    addTasks(tasks, *body, bodySorted.costly, (bodySorted.costlyBytes + costlyPartBytes - 1) / costlyPartBytes);
     if (!runAll(tasks, threads, *stop)) return;
     if (!publish(*state, *stop, job, assemble(job, true, *header, *body, tasks), "ready")) return;
 #ifdef __GLIBC__

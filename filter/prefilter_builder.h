@@ -59,7 +59,8 @@ public:
     bool waitForTests(std::uint64_t generation, int milliseconds) const;
 
     // For tests and benchmarks: expression bytes per part of the first stage (by default
-    // 48 KiB); a rule set under one part's worth is built whole at once.
+    // 16 KiB; the costly rules of the final one go in parts of three times that). A rule set
+    // without costly rules and of at most two parts' worth is built whole at once.
     void setPartBytesForTests(std::size_t bytes);
 
     struct State;
