@@ -647,16 +647,60 @@ bool pieces(const PatternNode& node, std::size_t limit, long repeatLimit, int de
             return flush();
         }
         case PatternNode::Sequence: {
-            // Any one element, matched inside a match of the whole, is a piece's match: the
-            // longest of them says most; when it is cut, the rest goes.
-            const PatternNode* longest = nullptr;
-            std::size_t longestSize = 0;
+            // Any run of elements, matched inside a match of the whole, is a piece's match.
+            // The run that says most within the limit is one piece; when one element is too
+            // long alone, its pieces each keep the short elements around it.
+            std::vector<std::string> texts;
+            std::size_t longest = 0;
             for (const PatternNode& child : node.children) {
-                if (matchesEmpty(child)) continue;
-                std::size_t size = emitPattern(child, repeatLimit).size();
-                if (size > longestSize) longest = &child, longestSize = size;
+                texts.push_back(emitPattern(child, repeatLimit));
+                if (texts.back().size() > texts[longest].size()) longest = texts.size() - 1;
             }
-            return longest && pieces(*longest, limit, repeatLimit, depth + 1, out);
+            std::size_t count = texts.size();
+            if (count == 0) return false;
+            if (texts[longest].size() <= limit) {
+                // Optional elements fill the limit but require nothing: they count for nothing.
+                std::vector<std::size_t> says(count, 0);
+                for (std::size_t i = 0; i < count; ++i)
+                    if (!matchesEmpty(node.children[i])) says[i] = texts[i].size();
+                std::size_t bestFirst = 0, bestEnd = 0, bestSays = 0, size = 0, saying = 0;
+                for (std::size_t first = 0, end = 0; first < count; ++first) {
+                    while (end < count && size + texts[end].size() <= limit) size += texts[end].size(), saying += says[end++];
+                    if (saying > bestSays) bestFirst = first, bestEnd = end, bestSays = saying;
+                    size -= texts[first].size();
+                    saying -= says[first];
+                }
+                PatternNode run;
+                run.kind = PatternNode::Sequence;
+                run.children.assign(node.children.begin() + static_cast<std::ptrdiff_t>(bestFirst),
+                                    node.children.begin() + static_cast<std::ptrdiff_t>(bestEnd));
+                if (!matchesEmpty(run)) {
+                    std::string text;
+                    for (std::size_t i = bestFirst; i < bestEnd; ++i) text += texts[i];
+                    out.push_back(std::move(text));
+                    return true;
+                }
+            }
+            // The longest element that needs a text, with as many neighbours on each side as
+            // a quarter of the limit holds.
+            longest = count;
+            for (std::size_t i = 0; i < count; ++i)
+                if (!matchesEmpty(node.children[i]) && (longest == count || texts[i].size() > texts[longest].size()))
+                    longest = i;
+            if (longest == count) return false;
+            std::size_t first = longest, end = longest + 1, around = 0;
+            for (bool grew = true; grew;) {
+                grew = false;
+                if (first > 0 && around + texts[first - 1].size() <= limit / 4) around += texts[--first].size(), grew = true;
+                if (end < count && around + texts[end].size() <= limit / 4) around += texts[end++].size(), grew = true;
+            }
+            std::string before, after;
+            for (std::size_t i = first; i < longest; ++i) before += texts[i];
+            for (std::size_t i = longest + 1; i < end; ++i) after += texts[i];
+            std::vector<std::string> inner;
+            if (!pieces(node.children[longest], limit - around, repeatLimit, depth + 1, inner)) return false;
+            for (std::string& piece : inner) out.push_back(before + piece + after);
+            return true;
         }
         case PatternNode::Repeat:
             return node.min >= 1 && pieces(node.children[0], limit, repeatLimit, depth + 1, out);
