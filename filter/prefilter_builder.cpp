@@ -167,6 +167,42 @@ bool publish(PrefilterBuilder::State& state, const std::atomic<bool>& stop, cons
     return true;
 }
 
+// The stages of a build once its rules are read.
+void compileStages(PrefilterBuilder::State& state, const std::atomic<bool>& stop, const Job& job,
+                   const RegexPrefilter::Reading& header, const RegexPrefilter::Reading& body) {
+    // The engine's compile time grows far faster than the expressions, and some rules take
+    // seconds alone. So a large rule set is served first by its cheap rules, compiled in
+    // parts side by side (the costly ones always run meanwhile); then by the cheap rules in
+    // one database, which scans faster, beside the costly ones in parts.
+    std::size_t threads = partThreads();
+    std::size_t partBytes = std::max<std::size_t>(1, job.partBytes);
+    Sorted headerSorted = sortByCost(header), bodySorted = sortByCost(body);
+    std::size_t headerParts = (headerSorted.cheapBytes + partBytes - 1) / partBytes;
+    std::size_t bodyParts = (bodySorted.cheapBytes + partBytes - 1) / partBytes;
+    bool costly = !headerSorted.costly.empty() || !bodySorted.costly.empty();
+    if (costly || headerParts + bodyParts > 2) {
+        std::vector<Task> tasks;
+        addTasks(tasks, header, headerSorted.cheap, headerParts);
+        addTasks(tasks, body, bodySorted.cheap, bodyParts);
+        if (!runAll(tasks, threads, stop)) return;
+        if (!publish(state, stop, job, assemble(job, false, header, body, tasks), "first stage")) return;
+    }
+    std::vector<Task> tasks;
+    addTasks(tasks, header, headerSorted.cheap, 1);
+    addTasks(tasks, body, bodySorted.cheap, 1);
+    // Fewer, larger parts of the costly rules: each part scanned is a pass over the line.
+    std::size_t costlyPartBytes = 3 * partBytes;
+    addTasks(tasks, header, headerSorted.costly, (headerSorted.costlyBytes + costlyPartBytes - 1) / costlyPartBytes);
+    addTasks(tasks, body, bodySorted.costly, (bodySorted.costlyBytes + costlyPartBytes - 1) / costlyPartBytes);
+    if (!runAll(tasks, threads, stop)) return;
+    if (!publish(state, stop, job, assemble(job, true, header, body, tasks), "ready")) return;
+#ifdef __GLIBC__
+    // The compiles' working memory, freed on several threads' heaps, goes back to the system
+    // rather than staying with the filter for as long as it runs.
+    malloc_trim(0);
+#endif
+}
+
 void build(const std::shared_ptr<PrefilterBuilder::State>& state, const std::shared_ptr<std::atomic<bool>>& stop,
            const Job& job) {
     std::unique_ptr<RegexPrefilter::Reading> header, body;
@@ -182,37 +218,12 @@ void build(const std::shared_ptr<PrefilterBuilder::State>& state, const std::sha
     }
     if (!header || !body) return;
 
-    // The engine's compile time grows far faster than the expressions, and some rules take
-    // seconds alone. So a large rule set is served first by its cheap rules, compiled in
-    // parts side by side (the costly ones always run meanwhile); then by the cheap rules in
-    // one database, which scans faster, beside the costly ones in parts.
-    std::size_t threads = partThreads();
-    std::size_t partBytes = std::max<std::size_t>(1, job.partBytes);
-    Sorted headerSorted = sortByCost(*header), bodySorted = sortByCost(*body);
-    std::size_t headerParts = (headerSorted.cheapBytes + partBytes - 1) / partBytes;
-    std::size_t bodyParts = (bodySorted.cheapBytes + partBytes - 1) / partBytes;
-    bool costly = !headerSorted.costly.empty() || !bodySorted.costly.empty();
-    if (costly || headerParts + bodyParts > 2) {
-        std::vector<Task> tasks;
-        addTasks(tasks, *header, headerSorted.cheap, headerParts);
-        addTasks(tasks, *body, bodySorted.cheap, bodyParts);
-        if (!runAll(tasks, threads, *stop)) return;
-        if (!publish(*state, *stop, job, assemble(job, false, *header, *body, tasks), "first stage")) return;
+    // An exception leaving this thread would end the filter; without memory for the next
+    // stage, the one in service (or none: every rule runs) stays.
+    try {
+        compileStages(*state, *stop, job, *header, *body);
+    } catch (const std::exception&) {
     }
-    std::vector<Task> tasks;
-    addTasks(tasks, *header, headerSorted.cheap, 1);
-    addTasks(tasks, *body, bodySorted.cheap, 1);
-    // Fewer, larger parts of the costly rules: each part scanned is a pass over the line.
-    std::size_t costlyPartBytes = 3 * partBytes;
-    addTasks(tasks, *header, headerSorted.costly, (headerSorted.costlyBytes + costlyPartBytes - 1) / costlyPartBytes);
-    addTasks(tasks, *body, bodySorted.costly, (bodySorted.costlyBytes + costlyPartBytes - 1) / costlyPartBytes);
-    if (!runAll(tasks, threads, *stop)) return;
-    if (!publish(*state, *stop, job, assemble(job, true, *header, *body, tasks), "ready")) return;
-#ifdef __GLIBC__
-    // The compiles' working memory, freed on several threads' heaps, goes back to the system
-    // rather than staying with the filter for as long as it runs.
-    malloc_trim(0);
-#endif
 }
 
 }  // namespace
