@@ -1,11 +1,21 @@
 #include "filter/prefilter_builder.h"
 
+#include <dirent.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <boost/regex.hpp>
 #include <gtest/gtest.h>
 
+#include "filter/message_scan.h"
 #include "foundation/process.h"
 #include "tests/support/capture_stdout.h"
 
@@ -73,6 +83,465 @@ TEST(PrefilterBuilderThread, EndsQuietlyWhenDestroyedMidBuild) {
     std::string out = capture.text();
     capture.stop();
     EXPECT_EQ(out.find("Prefilter ready"), std::string::npos) << out;
+}
+
+// A rule set that is built in two stages: in every section a few costly rules, long
+// alternations of random words, beside many cheap ones that never match those words (they
+// hold digits and underscores).
+struct StagedRules {
+    std::string text;
+    std::size_t ruleCount = 0;
+    // Header lines meet the header and full rules, body lines the body and full rules.
+    std::size_t headerCostly = 0, bodyCostly = 0;
+    std::map<std::string, std::vector<std::string>> words;  // of each costly rule
+};
+
+// An alternation of 400 random words of 7 to 10 letters, which it appends to words.
+std::string alternation(std::mt19937& random, std::vector<std::string>& words) {
+    std::string pattern;
+    for (int i = 0; i < 400; ++i) {
+        std::string word;
+        for (int k = 7 + static_cast<int>(random() % 4); k > 0; --k) word += static_cast<char>('a' + random() % 26);
+        pattern += (i ? "|" : "") + word;
+        words.push_back(word);
+    }
+    return pattern;
+}
+
+StagedRules stagedRules(unsigned seed, int cheapPerSection) {
+    std::mt19937 random(seed);
+    StagedRules rules;
+    rules.text = "CONFIG\n  MAXBODYLINES: 20\n";
+    auto costly = [&](const std::string& name, bool ignoreCase) {
+        std::string pattern = alternation(random, rules.words[name]);
+        EXPECT_GT(pattern.size(), 3072u);
+        rules.text += "  " + name + " /" + pattern + "/" + (ignoreCase ? "i" : "") + "\n";
+        ++rules.ruleCount;
+    };
+    auto cheap = [&](const char* prefix, int count, const std::string& before, const std::string& after,
+                     const char* options) {
+        for (int i = 0; i < count; ++i) {
+            std::string number = std::to_string(i);
+            rules.text += std::string("  ") + prefix + number + " /" + before + number + after + "/" + options + "\n";
+            ++rules.ruleCount;
+        }
+    };
+    rules.text += "HEADERS\n";
+    costly("CostlyHeader", true);
+    cheap("Hk", cheapPerSection, "^Subject:.*hk", "_[a-z]{2,6}x", "i");
+    rules.text += "BODY\n";
+    costly("CostlyBodyA", false);
+    cheap("Bk", cheapPerSection * 2, "\\bbk", "_[0-9]{1,3}(?:ab|cd)", "");
+    costly("CostlyBodyB", false);
+    rules.text += "FULL\n";
+    costly("CostlyFull", false);
+    cheap("Fk", cheapPerSection, "fk", "_q+z", "i");
+    rules.headerCostly = 2;
+    rules.bodyCostly = 3;
+    return rules;
+}
+
+// Expression bytes per part: the cheap rules of each side make several parts.
+constexpr std::size_t stagedPartBytes = 2048;
+
+// The log line of a stage, as a regular expression.
+std::string stageLine(const char* stage, std::size_t rules) {
+    return std::string("\\* Prefilter ") + stage + ": " + std::to_string(rules) + " rules in [0-9]+\\.[0-9] s\n";
+}
+
+double secondsSince(std::chrono::steady_clock::time_point began) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+}
+
+// Polls until the first stage of that generation is in service and returns it; null when
+// the final one came first or 30 seconds passed.
+std::shared_ptr<const cgp::RulesPrefilter> firstStageOf(const PrefilterBuilder& builder, std::uint64_t generation) {
+    auto began = std::chrono::steady_clock::now();
+    while (secondsSince(began) < 30) {
+        std::shared_ptr<const cgp::RulesPrefilter> current = builder.ready(generation);
+        if (current) return current->final ? nullptr : current;
+        tmg::sleepMilliseconds(1);
+    }
+    return nullptr;
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+std::string upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+TEST(PrefilterBuilderThread, LargeRulesServeTheCheapOnesInPartsFirstWithTheCostlyAlwaysRun) {
+    StagedRules rules = stagedRules(11, 50);
+    FilterSettings settings;
+    readRules(settings, rules.text);
+    testsupport::CaptureStdout capture;
+    PrefilterBuilder builder;
+    builder.setPartBytesForTests(stagedPartBytes);
+    builder.start(settings);
+    std::shared_ptr<const cgp::RulesPrefilter> first = firstStageOf(builder, settings.generation());
+    std::string said = capture.text();
+    ASSERT_TRUE(first) << "no first stage served before the final one\n" << said;
+    EXPECT_TRUE(boost::regex_match(said, boost::regex(stageLine("first stage", rules.ruleCount)))) << said;
+    ASSERT_TRUE(builder.waitForTests(settings.generation(), 30000));
+    std::shared_ptr<const cgp::RulesPrefilter> last = builder.ready(settings.generation());
+    std::string out = capture.text();
+    capture.stop();
+    EXPECT_TRUE(boost::regex_match(
+        out, boost::regex(stageLine("first stage", rules.ruleCount) + stageLine("ready", rules.ruleCount))))
+        << out;
+
+    struct Side {
+        const char* name;
+        const cgp::RegexPrefilter* first;
+        const cgp::RegexPrefilter* last;
+        std::size_t rules, costly;
+    };
+    std::size_t fullRules = settings.fullRules().size();
+    for (const Side& side : {Side{"header lines", first->headerLines.get(), last->headerLines.get(),
+                                  settings.headerRules().size() + fullRules, rules.headerCostly},
+                             Side{"body lines", first->bodyLines.get(), last->bodyLines.get(),
+                                  settings.bodyRules().size() + fullRules, rules.bodyCostly}}) {
+        SCOPED_TRACE(side.name);
+        EXPECT_EQ(side.first->ruleCount(), side.rules);
+        EXPECT_EQ(side.last->ruleCount(), side.rules);
+        // While the costly rules wait for their compile they run on every line, and only
+        // they do: the cheap ones are in the parts.
+        EXPECT_EQ(side.first->alwaysRunCount(), side.costly);
+        EXPECT_GT(side.first->partCount(), 1u);
+        EXPECT_EQ(side.last->alwaysRunCount(), 0u);
+    }
+
+    // The first stage does filter: a line of one cheap rule names it beside the costly ones,
+    // and few others.
+    cgp::RegexPrefilter::Scratch scratch;
+    ASSERT_TRUE(first->bodyLines->prepare(scratch));
+    const std::string line = "see bk7_12cd";
+    first->bodyLines->scan(line.data(), line.data() + line.size(), scratch);
+    std::vector<std::string> named;
+    for (std::uint32_t i : first->bodyLines->candidates(scratch)) {
+        std::size_t bodyRules = settings.bodyRules().size();
+        named.push_back(i < bodyRules ? settings.bodyRules()[i].name : settings.fullRules()[i - bodyRules].name);
+    }
+    for (const char* name : {"Bk7", "CostlyBodyA", "CostlyBodyB", "CostlyFull"})
+        EXPECT_NE(std::find(named.begin(), named.end(), name), named.end()) << name << " in\n" << joined(named);
+    EXPECT_LT(named.size(), 10u) << joined(named);
+}
+
+// A line the first stage misses (a costly rule it names without having compiled it, a cheap
+// rule left out of every part) or the final one misses changes the answer.
+TEST(PrefilterBuilderThread, EveryStageAnswersAsTheBareScan) {
+    StagedRules rules = stagedRules(12, 50);
+    auto word = [&](const char* rule, std::size_t i) { return rules.words[rule][i]; };
+    FilterSettings settings;
+    readRules(settings, rules.text);
+    testsupport::CaptureStdout capture;
+    PrefilterBuilder builder;
+    builder.setPartBytesForTests(stagedPartBytes);
+    builder.start(settings);
+    std::shared_ptr<const cgp::RulesPrefilter> first = firstStageOf(builder, settings.generation());
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(builder.waitForTests(settings.generation(), 30000));
+    std::shared_ptr<const cgp::RulesPrefilter> last = builder.ready(settings.generation());
+    capture.stop();
+
+    std::string filler;
+    for (int i = 0; i < 15; ++i) filler += "line " + std::to_string(i) + " of plain text\n";
+    const struct {
+        std::string message;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"From: a@example.com\nSubject: hk3_abx offer\n\nnothing to see\n", {"Hk3"}},
+        {"Subject: about " + upper(word("CostlyHeader", 17)) + " today\n\n" + word("CostlyBodyA", 5) +
+             " and bk7_12cd\n",
+         {"Bk7", "CostlyBodyA", "CostlyHeader"}},
+        {"X-Note: " + word("CostlyFull", 200) + "\n\nline one\nsee FK5_QQZ here\nand" + word("CostlyBodyB", 399) + "\n",
+         {"CostlyBodyB", "CostlyFull", "Fk5"}},
+        {"Subject: " + word("CostlyBodyA", 3) + " hk49_ab\n\n" + filler + "x" + word("CostlyFull", 399) + "y fk49_qz\n",
+         {"CostlyFull", "Fk49"}},
+        // Near misses: each rule in the wrong part of the message, in the wrong case, or cut.
+        {"Subject: hello " + word("CostlyBodyA", 3) + "\n\n" + word("CostlyHeader", 3) + " in the body\n" +
+             "bk7_ab hk3_ax fk5_z bk7_1ef\n" + upper(word("CostlyBodyB", 1)) + "\n" +
+             word("CostlyFull", 9).substr(0, 5) + "\n",
+         {}},
+    };
+    cgp::MessageScanner scanner;  // one for all, as the filter moves from stage to stage
+    unsigned int request = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::vector<std::string> expected;
+        for (const std::string& name : c.names) expected.push_back("X-Regex-Match: " + name);
+        std::sort(expected.begin(), expected.end());
+        for (const cgp::RulesPrefilter* prefilter : {static_cast<const cgp::RulesPrefilter*>(nullptr), first.get(),
+                                                     last.get()}) {
+            std::istringstream in(c.message);
+            EXPECT_EQ(joined(scanner.scan(in, settings, true, ++request, prefilter).lines), joined(expected))
+                << (!prefilter ? "without prefilter" : prefilter->final ? "final" : "first stage");
+        }
+    }
+}
+
+// The threads of this process. A build runs on threads of its own, which end with it.
+std::size_t threadCount() {
+    std::size_t count = 0;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(dir))
+            if (entry->d_name[0] != '.') ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
+// The threads of this process once those that are ending have ended (a build's thread may
+// still be on its way out when its builder goes): the count when it holds for 50 ms.
+std::size_t settledThreadCount() {
+    std::size_t count = threadCount();
+    for (int still = 0, round = 0; still < 5 && round < 500; ++round) {
+        tmg::sleepMilliseconds(10);
+        std::size_t now = threadCount();
+        still = now == count ? still + 1 : 0;
+        count = now;
+    }
+    return count;
+}
+
+// Waits, at most 30 seconds, until no more threads run than count: the builds left behind
+// have ended, and whatever they were to say is out. False when one still runs.
+bool threadsBackTo(std::size_t count) {
+    auto began = std::chrono::steady_clock::now();
+    while (threadCount() > count) {
+        if (secondsSince(began) > 30) return false;
+        tmg::sleepMilliseconds(1);
+    }
+    return true;
+}
+
+// How long a staged build of these rules takes from its start: to its first stage, and
+// whole. Zero when it did not go through both stages.
+struct BuildTimes {
+    double firstStage = 0, whole = 0;
+};
+
+BuildTimes timeStagedBuild(const FilterSettings& settings) {
+    BuildTimes times;
+    std::size_t threads = settledThreadCount();
+    testsupport::CaptureStdout capture;
+    PrefilterBuilder builder;
+    builder.setPartBytesForTests(stagedPartBytes);
+    auto began = std::chrono::steady_clock::now();
+    builder.start(settings);
+    if (!firstStageOf(builder, settings.generation())) return BuildTimes{};
+    times.firstStage = secondsSince(began);
+    if (!builder.waitForTests(settings.generation(), 30000)) return BuildTimes{};
+    times.whole = secondsSince(began);
+    // Its thread is not to count in the next test's threads.
+    if (!threadsBackTo(threads)) return BuildTimes{};
+    return times;
+}
+
+// Moments at which a staged build is cut short.
+enum class Moment {
+    RightAway,          // it reads the rules
+    LateInFirstStage,   // the first stage's compiles are all begun, some done
+    FirstStageServing,  // it begins the final stage
+    LateInFinalStage,   // the final stage's compiles are all begun, some done
+};
+
+const char* nameOf(Moment moment) {
+    switch (moment) {
+    case Moment::RightAway: return "right after the start";
+    case Moment::LateInFirstStage: return "late in the first stage";
+    case Moment::FirstStageServing: return "once the first stage serves";
+    case Moment::LateInFinalStage: return "late in the final stage";
+    }
+    return "";
+}
+
+// Waits until the build of generation started at began reaches moment, as times tell; false
+// when its first stage did not show.
+bool reach(const PrefilterBuilder& builder, std::uint64_t generation, Moment moment, const BuildTimes& times,
+           std::chrono::steady_clock::time_point began) {
+    auto sleepFor = [](double seconds) {
+        if (seconds > 0) tmg::sleepMilliseconds(static_cast<unsigned>(seconds * 1000));
+    };
+    switch (moment) {
+    case Moment::RightAway: return true;
+    case Moment::LateInFirstStage: sleepFor(0.75 * times.firstStage - secondsSince(began)); return true;
+    case Moment::FirstStageServing: return firstStageOf(builder, generation) != nullptr;
+    case Moment::LateInFinalStage:
+        if (!firstStageOf(builder, generation)) return false;
+        sleepFor(0.7 * (times.whole - times.firstStage));
+        return true;
+    }
+    return false;
+}
+
+// An old build must not be published at any stage once new rules are in: neither while it
+// reads, nor while it compiles its first stage, nor once that serves.
+TEST(PrefilterBuilderThread, NewRulesDropAStagedBuildAtEveryStage) {
+    const StagedRules oldRules = stagedRules(21, 50);
+    // Built whole at once, and soon: the watch below is of the old build.
+    const std::string newRules = "HEADERS\n  Money /^Subject:.*free money/i\nBODY\n  Pills /viagra|cialis/i\n";
+    FilterSettings reference;
+    readRules(reference, oldRules.text);
+    const BuildTimes times = timeStagedBuild(reference);
+    ASSERT_GT(times.whole, 0);
+    // Not late in the final stage: the old final one may be out by then, rightly.
+    for (Moment moment : {Moment::RightAway, Moment::LateInFirstStage, Moment::FirstStageServing}) {
+        SCOPED_TRACE(nameOf(moment));
+        FilterSettings settings;
+        readRules(settings, oldRules.text);
+        const std::uint64_t old = settings.generation();
+        const std::size_t threads = settledThreadCount();
+        testsupport::CaptureStdout capture;
+        PrefilterBuilder builder;
+        builder.setPartBytesForTests(stagedPartBytes);
+        builder.start(settings);
+        ASSERT_TRUE(reach(builder, old, moment, times, std::chrono::steady_clock::now()));
+        readRules(settings, newRules);
+        auto began = std::chrono::steady_clock::now();
+        builder.start(settings);
+        EXPECT_FALSE(builder.ready(old));
+
+        // Watch until the new build is final and both builds have ended.
+        std::shared_ptr<const cgp::RulesPrefilter> last;
+        bool oldPublished = false;
+        while (secondsSince(began) < 60) {
+            if (builder.ready(old)) oldPublished = true;
+            std::shared_ptr<const cgp::RulesPrefilter> current = builder.ready(settings.generation());
+            if (current && current->final) {
+                if (!last) {
+                    last = current;
+                } else if (current != last) {
+                    ADD_FAILURE() << "the final prefilter was replaced";
+                    break;
+                }
+            }
+            if (last && threadCount() <= threads) break;
+            tmg::sleepMilliseconds(1);
+        }
+        std::string out = capture.text();
+        capture.stop();
+        ASSERT_TRUE(last) << out;
+        EXPECT_LE(threadCount(), threads) << "a build still runs";
+        EXPECT_FALSE(oldPublished);
+        EXPECT_EQ(last->bodyLines->ruleCount(), settings.bodyRules().size() + settings.fullRules().size());
+        // Late in its first stage, the old build may have got there already.
+        std::string oldFirst = stageLine("first stage", oldRules.ruleCount);
+        std::string expected = (moment == Moment::RightAway             ? ""
+                                : moment == Moment::LateInFirstStage ? "(?:" + oldFirst + ")?"
+                                                                     : oldFirst) +
+                               stageLine("ready", 2);
+        EXPECT_TRUE(boost::regex_match(out, boost::regex(expected))) << out;
+    }
+}
+
+// A builder that goes while a staged build runs returns at once, and nothing of that build
+// is published or said after, whatever it was doing.
+TEST(PrefilterBuilderThread, StagedBuildEndsQuietlyAndAtOnceWhenDestroyed) {
+    StagedRules rules = stagedRules(31, 50);
+    FilterSettings settings;
+    readRules(settings, rules.text);
+    const BuildTimes times = timeStagedBuild(settings);
+    ASSERT_GT(times.whole, 0);
+    for (Moment moment :
+         {Moment::RightAway, Moment::LateInFirstStage, Moment::FirstStageServing, Moment::LateInFinalStage}) {
+        SCOPED_TRACE(nameOf(moment));
+        testsupport::CaptureStdout capture;
+        const std::size_t threads = settledThreadCount();
+        auto builder = std::make_unique<PrefilterBuilder>();
+        builder->setPartBytesForTests(stagedPartBytes);
+        auto began = std::chrono::steady_clock::now();
+        builder->start(settings);
+        ASSERT_TRUE(reach(*builder, settings.generation(), moment, times, began));
+        std::string before = capture.text();
+        auto destroying = std::chrono::steady_clock::now();
+        builder.reset();
+        double destroyed = secondsSince(destroying);
+        EXPECT_TRUE(threadsBackTo(threads)) << "the build runs on";
+        double ended = secondsSince(destroying);
+        std::string after = capture.text();
+        capture.stop();
+        EXPECT_LT(destroyed, 0.25);
+        EXPECT_EQ(after, before);
+        if (moment == Moment::RightAway) {
+            EXPECT_EQ(before, "");
+            // Stopped while it reads, it compiles nothing.
+            EXPECT_LT(ended, times.firstStage);
+        }
+    }
+}
+
+// The final stage's compile of many cheap rules in one database takes a while; the builder
+// goes without waiting for it, and its result is never seen.
+TEST(PrefilterBuilderThread, DestroyedDuringALongCompileReturnsAtOnceAndStaysQuiet) {
+    StagedRules rules = stagedRules(51, 200);
+    FilterSettings settings;
+    readRules(settings, rules.text);
+    testsupport::CaptureStdout capture;
+    const std::size_t threads = settledThreadCount();
+    auto builder = std::make_unique<PrefilterBuilder>();
+    builder->setPartBytesForTests(stagedPartBytes);
+    auto began = std::chrono::steady_clock::now();
+    builder->start(settings);
+    ASSERT_TRUE(reach(*builder, settings.generation(), Moment::FirstStageServing, BuildTimes{}, began));
+    tmg::sleepMilliseconds(50);  // the final stage's compiles are under way
+    std::string before = capture.text();
+    auto destroying = std::chrono::steady_clock::now();
+    builder.reset();
+    double destroyed = secondsSince(destroying);
+    EXPECT_TRUE(threadsBackTo(threads)) << "the build runs on";
+    double ended = secondsSince(destroying);
+    std::string after = capture.text();
+    capture.stop();
+    // Well under a second, and well before the compile it left running ends.
+    EXPECT_LT(destroyed, 0.25);
+    EXPECT_LT(destroyed, ended / 2) << "the compile ended " << ended << " s after";
+    EXPECT_EQ(after, before);
+}
+
+// Two stages only when they pay: for a costly rule, or for cheap rules of more than two
+// parts; otherwise one compile and one line.
+TEST(PrefilterBuilderThread, OnlyCostlyRulesOrSeveralPartsMakeAFirstStage) {
+    std::string cheapRules = "BODY\n";
+    for (int i = 0; i < 60; ++i) cheapRules += "  C" + std::to_string(i) + " /cheap" + std::to_string(i) + "_[a-z]+/\n";
+    std::mt19937 random(41);
+    std::vector<std::string> words;
+    const std::string costlyRules =
+        "HEADERS\n  H /^Subject: hello/\nBODY\n  Long /" + alternation(random, words) + "/\n  Short /short/\n";
+    const struct {
+        const char* name;
+        const std::string& rules;
+        std::size_t partBytes;
+        std::size_t ruleCount;
+        bool staged;
+    } cases[] = {
+        {"cheap rules of one part", cheapRules, 48 * 1024, 60, false},
+        {"cheap rules of many parts", cheapRules, 256, 60, true},
+        {"one costly rule among cheap ones", costlyRules, 48 * 1024, 3, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FilterSettings settings;
+        readRules(settings, c.rules);
+        testsupport::CaptureStdout capture;
+        {
+            PrefilterBuilder builder;
+            builder.setPartBytesForTests(c.partBytes);
+            builder.start(settings);
+            ASSERT_TRUE(builder.waitForTests(settings.generation(), 30000));
+        }
+        std::string out = capture.text();
+        capture.stop();
+        std::string expected =
+            (c.staged ? stageLine("first stage", c.ruleCount) : "") + stageLine("ready", c.ruleCount);
+        EXPECT_TRUE(boost::regex_match(out, boost::regex(expected))) << out;
+    }
 }
 
 }  // namespace
