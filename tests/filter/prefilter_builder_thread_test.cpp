@@ -441,6 +441,27 @@ TEST(PrefilterBuilderThread, NewRulesDropAStagedBuildAtEveryStage) {
     }
 }
 
+// What a builder's destruction took and what was said around it: the seconds until the
+// destructor returned and until the build's threads were gone, the output before and after.
+struct Destruction {
+    double destroyed = 0, ended = 0;
+    std::string before, after;
+};
+
+Destruction destroy(std::unique_ptr<PrefilterBuilder>& builder, testsupport::CaptureStdout& capture,
+                    std::size_t threads) {
+    Destruction gone;
+    gone.before = capture.text();
+    auto destroying = std::chrono::steady_clock::now();
+    builder.reset();
+    gone.destroyed = secondsSince(destroying);
+    EXPECT_TRUE(threadsBackTo(threads)) << "the build runs on";
+    gone.ended = secondsSince(destroying);
+    gone.after = capture.text();
+    capture.stop();
+    return gone;
+}
+
 // A builder that goes while a staged build runs returns at once, and nothing of that build
 // is published or said after, whatever it was doing.
 TEST(PrefilterBuilderThread, StagedBuildEndsQuietlyAndAtOnceWhenDestroyed) {
@@ -459,20 +480,13 @@ TEST(PrefilterBuilderThread, StagedBuildEndsQuietlyAndAtOnceWhenDestroyed) {
         auto began = std::chrono::steady_clock::now();
         builder->start(settings);
         ASSERT_TRUE(reach(*builder, settings.generation(), moment, times, began));
-        std::string before = capture.text();
-        auto destroying = std::chrono::steady_clock::now();
-        builder.reset();
-        double destroyed = secondsSince(destroying);
-        EXPECT_TRUE(threadsBackTo(threads)) << "the build runs on";
-        double ended = secondsSince(destroying);
-        std::string after = capture.text();
-        capture.stop();
-        EXPECT_LT(destroyed, 0.25);
-        EXPECT_EQ(after, before);
+        Destruction gone = destroy(builder, capture, threads);
+        EXPECT_LT(gone.destroyed, 0.25);
+        EXPECT_EQ(gone.after, gone.before);
         if (moment == Moment::RightAway) {
-            EXPECT_EQ(before, "");
+            EXPECT_EQ(gone.before, "");
             // Stopped while it reads, it compiles nothing.
-            EXPECT_LT(ended, times.firstStage);
+            EXPECT_LT(gone.ended, times.firstStage);
         }
     }
 }
@@ -491,18 +505,11 @@ TEST(PrefilterBuilderThread, DestroyedDuringALongCompileReturnsAtOnceAndStaysQui
     builder->start(settings);
     ASSERT_TRUE(reach(*builder, settings.generation(), Moment::FirstStageServing, BuildTimes{}, began));
     tmg::sleepMilliseconds(50);  // the final stage's compiles are under way
-    std::string before = capture.text();
-    auto destroying = std::chrono::steady_clock::now();
-    builder.reset();
-    double destroyed = secondsSince(destroying);
-    EXPECT_TRUE(threadsBackTo(threads)) << "the build runs on";
-    double ended = secondsSince(destroying);
-    std::string after = capture.text();
-    capture.stop();
+    Destruction gone = destroy(builder, capture, threads);
     // Well under a second, and well before the compile it left running ends.
-    EXPECT_LT(destroyed, 0.25);
-    EXPECT_LT(destroyed, ended / 2) << "the compile ended " << ended << " s after";
-    EXPECT_EQ(after, before);
+    EXPECT_LT(gone.destroyed, 0.25);
+    EXPECT_LT(gone.destroyed, gone.ended / 2) << "the compile ended " << gone.ended << " s after";
+    EXPECT_EQ(gone.after, gone.before);
 }
 
 // Two stages only when they pay: for a costly rule, or for cheap rules of more than two
