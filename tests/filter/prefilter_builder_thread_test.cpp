@@ -18,6 +18,7 @@
 #include "filter/message_scan.h"
 #include "foundation/process.h"
 #include "tests/support/capture_stdout.h"
+#include "tests/support/sanitizer_build.h"
 
 namespace {
 
@@ -441,6 +442,14 @@ TEST(PrefilterBuilderThread, NewRulesDropAStagedBuildAtEveryStage) {
     }
 }
 
+// A sanitizer's runtime, with the other tests running beside, slows the reading through
+// Boost many times over: the timings of a build then say nothing of the builder.
+#if defined(TEST_UNDER_ASAN) || defined(TEST_UNDER_TSAN)
+constexpr bool timingsMean = false;
+#else
+constexpr bool timingsMean = true;
+#endif
+
 // What a builder's destruction took and what was said around it: the seconds until the
 // destructor returned and until the build's threads were gone, the output before and after.
 struct Destruction {
@@ -455,10 +464,11 @@ Destruction destroy(std::unique_ptr<PrefilterBuilder>& builder, testsupport::Cap
     auto destroying = std::chrono::steady_clock::now();
     builder.reset();
     gone.destroyed = secondsSince(destroying);
-    EXPECT_TRUE(threadsBackTo(threads)) << "the build runs on";
+    bool back = threadsBackTo(threads);
     gone.ended = secondsSince(destroying);
     gone.after = capture.text();
     capture.stop();
+    EXPECT_TRUE(back) << "the build runs on";
     return gone;
 }
 
@@ -481,12 +491,16 @@ TEST(PrefilterBuilderThread, StagedBuildEndsQuietlyAndAtOnceWhenDestroyed) {
         builder->start(settings);
         ASSERT_TRUE(reach(*builder, settings.generation(), moment, times, began));
         Destruction gone = destroy(builder, capture, threads);
-        EXPECT_LT(gone.destroyed, 0.25);
         EXPECT_EQ(gone.after, gone.before);
         if (moment == Moment::RightAway) {
             EXPECT_EQ(gone.before, "");
+        }
+        if (timingsMean) {
+            EXPECT_LT(gone.destroyed, 0.25);
             // Stopped while it reads, it compiles nothing.
-            EXPECT_LT(gone.ended, times.firstStage);
+            if (moment == Moment::RightAway) {
+                EXPECT_LT(gone.ended, times.firstStage);
+            }
         }
     }
 }
@@ -494,6 +508,7 @@ TEST(PrefilterBuilderThread, StagedBuildEndsQuietlyAndAtOnceWhenDestroyed) {
 // The final stage's compile of many cheap rules in one database takes a while; the builder
 // goes without waiting for it, and its result is never seen.
 TEST(PrefilterBuilderThread, DestroyedDuringALongCompileReturnsAtOnceAndStaysQuiet) {
+    if (!timingsMean) GTEST_SKIP() << "under a sanitizer, on a busy machine, its timings say nothing";
     StagedRules rules = stagedRules(51, 200);
     FilterSettings settings;
     readRules(settings, rules.text);
