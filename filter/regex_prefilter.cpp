@@ -146,10 +146,8 @@ std::unique_ptr<RegexPrefilter> RegexPrefilter::assemble(const Reading& reading,
     }
     for (auto& part : parts)
         if (part && part->database) prefilter->parts.push_back(std::move(part));
-    for (std::size_t rule = 0; rule < prefilter->always.size(); ++rule) {
-        prefilter->everyRule.push_back(static_cast<std::uint32_t>(rule));
+    for (std::size_t rule = 0; rule < prefilter->always.size(); ++rule)
         if (prefilter->always[rule]) prefilter->alwaysList.push_back(static_cast<std::uint32_t>(rule));
-    }
     return prefilter;
 }
 
@@ -195,7 +193,8 @@ bool RegexPrefilter::scan(const char* begin, const char* end, Scratch& scratch) 
                                         scratch.space, onMatch, &marks);
             if (status != HS_SUCCESS) {
                 scratch.all = true;
-                scratch.named = everyRule;
+                scratch.named.resize(always.size());
+                std::iota(scratch.named.begin(), scratch.named.end(), std::uint32_t{0});
                 return false;
             }
         }

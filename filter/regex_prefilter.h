@@ -133,7 +133,6 @@ private:
     std::vector<std::shared_ptr<const Part>> parts;  // those with a database
     std::vector<char> always;                        // by rule
     std::vector<std::uint32_t> alwaysList;           // ascending
-    std::vector<std::uint32_t> everyRule;            // 0 .. n-1, for a failed scan
 };
 
 }  // namespace cgp
