@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -128,6 +129,15 @@ Transcript ChildProcess::finish() {
 }
 
 void ChildProcess::setAsideLinesStartingWith(const std::string& prefix) { asidePrefix = prefix; }
+
+bool ChildProcess::waitForSetAside(std::size_t lines, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (static_cast<std::size_t>(std::count(asideText.begin(), asideText.end(), '\n')) >= lines) return true;
+        if (outputClosed || std::chrono::steady_clock::now() > deadline) return false;
+        pump(10);
+    }
+}
 
 void ChildProcess::pump(int milliseconds) {
     struct pollfd fds[2] = {{output, POLLIN, 0}, {errors, POLLIN, 0}};

@@ -6,6 +6,8 @@
 
 #include <sys/types.h>
 
+#include <chrono>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,9 @@ public:
     // lines a program writes at a time of its own choosing.
     void setAsideLinesStartingWith(const std::string& prefix);
     const std::string& setAside() const { return asideText; }
+    // Waits, reading what the child writes, until `lines` lines have been set aside in all,
+    // the child has closed its output, or `limit` has passed; returns whether they were.
+    bool waitForSetAside(std::size_t lines, std::chrono::milliseconds limit);
 
     // Closes standard input, waits (at most 20 seconds) for both output pipes to close,
     // reaps the child and returns the whole run. Call once.
