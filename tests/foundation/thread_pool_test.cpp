@@ -14,8 +14,11 @@
 #include "tests/support/forked_child.h"
 #include "tests/support/sanitizer_build.h"
 #include "tests/support/thread_start_failure.h"
+#include "tests/support/wait_until.h"
 
 namespace {
+
+const int waitLimitMs = static_cast<int>(testsupport::kWaitLimit.count());
 
 // What the tasks of one test share.
 struct Board {
@@ -86,10 +89,8 @@ int runningOn(Board& b) {
     return b.running;
 }
 
-// Waits up to 2 s for n tasks to be running.
 bool awaitRunning(Board& b, int n) {
-    for (int i = 0; i < 2000 && runningOn(b) < n; ++i) tmg::sleepMilliseconds(1);
-    return runningOn(b) >= n;
+    return testsupport::waitUntil([&] { return runningOn(b) >= n; });
 }
 
 // Runs five tasks submitted at once on a pool of maxWorkers; gives the board.
@@ -99,7 +100,7 @@ void runFive(Board& board, std::uint16_t maxWorkers) {
     for (int i = 0; i < 5; ++i) jobs.push_back({&board, i});
     tmg::ThreadPool pool(maxWorkers);
     for (Job& job : jobs) pool.submit(recordAndSleep, &job);
-    ASSERT_TRUE(board.allDone.waitFor(5000));
+    ASSERT_TRUE(board.allDone.waitFor(waitLimitMs));
 }
 
 // Each task holds its worker until the test lets it go, so which task a freed worker takes
@@ -133,10 +134,8 @@ std::vector<int> startedOn(Board& b) {
     return b.started;
 }
 
-// Waits up to 5 s for n tasks to have started.
 bool awaitStarted(Board& b, std::size_t n) {
-    for (int i = 0; i < 5000 && startedOn(b).size() < n; ++i) tmg::sleepMilliseconds(1);
-    return startedOn(b).size() >= n;
+    return testsupport::waitUntil([&] { return startedOn(b).size() >= n; });
 }
 
 TEST(ThreadPoolThreadTest, TwoWorkersRunTasksInOrderAndNeverMoreThanTwo) {
@@ -158,7 +157,7 @@ TEST(ThreadPoolThreadTest, TwoWorkersRunTasksInOrderAndNeverMoreThanTwo) {
         }
         jobs[3].go = true;
         jobs[4].go = true;
-        for (int i = 0; i < 5000 && board.finished.load() < 5; ++i) tmg::sleepMilliseconds(1);
+        EXPECT_TRUE(testsupport::waitUntil([&] { return board.finished.load() == 5; }));
         EXPECT_EQ(board.finished.load(), 5);
     }
     std::lock_guard<std::mutex> lock(board.mutex);
@@ -181,7 +180,7 @@ TEST(ThreadPoolThreadTest, OneWorkerTakesEveryTaskGivenOneAtATime) {
     tmg::ThreadPool pool(1);
     for (int i = 0; i < 200; ++i) {
         pool.submit(signalBoard, &board);
-        ASSERT_TRUE(board.allDone.waitFor(2000)) << "task " << i << " was not run";
+        ASSERT_TRUE(board.allDone.waitFor(waitLimitMs)) << "task " << i << " was not run";
     }
 }
 
@@ -190,10 +189,16 @@ TEST(ThreadPoolThreadTest, StopWaitsForTasksInHandAndDropsTheQueue) {
     tmg::ThreadPool pool(2);
     for (int i = 0; i < 6; ++i) pool.submit(loopUntilReleased, &board);
     ASSERT_TRUE(awaitRunning(board, 2));
+    // The two in hand may end only once stop has dropped the queue, or their workers would
+    // take queued tasks: the release waits for the call, then gives it a margin that a busy
+    // machine meets.
+    std::atomic<bool> stopping{false};
     std::thread releaser([&] {
-        tmg::sleepMilliseconds(30);
+        testsupport::waitUntil([&] { return stopping.load(); });
+        tmg::sleepMilliseconds(300);
         board.release = true;
     });
+    stopping = true;
     pool.stop(false);
     releaser.join();
     EXPECT_EQ(board.finished.load(), 2);  // the two in hand; the queued four were dropped
@@ -225,7 +230,7 @@ TEST(ThreadPoolThreadTest, StopWithCancelEndsIdleWorkers) {
     Board board;
     tmg::ThreadPool idle(2);
     idle.submit(signalBoard, &board);
-    ASSERT_TRUE(board.allDone.waitFor(2000));
+    ASSERT_TRUE(board.allDone.waitFor(waitLimitMs));
     tmg::sleepMilliseconds(5);
     idle.stop(true);  // cancelled while waiting for work
 }
@@ -237,7 +242,7 @@ TEST(ThreadPoolThreadTest, StopOfIdleAndUnusedPools) {
     Board board;
     tmg::ThreadPool idle(2);
     idle.submit(signalBoard, &board);
-    ASSERT_TRUE(board.allDone.waitFor(2000));
+    ASSERT_TRUE(board.allDone.waitFor(waitLimitMs));
     tmg::sleepMilliseconds(5);
     idle.stop(false);  // the idle worker is woken and ends
 }
@@ -257,7 +262,7 @@ TEST(ThreadPoolThreadTest, AWorkerWhoseThreadCannotStartIsFreed) {
             if (board.allDone.waitFor(50)) return 3;  // nothing can have run
         }
         pool.submit(signalBoard, &board);
-        if (!board.allDone.waitFor(2000)) return 4;
+        if (!board.allDone.waitFor(waitLimitMs)) return 4;
         pool.stop(false);
         return 0;
     });

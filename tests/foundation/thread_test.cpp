@@ -9,6 +9,7 @@
 #include "tests/support/forked_child.h"
 #include "tests/support/sanitizer_build.h"
 #include "tests/support/thread_start_failure.h"
+#include "tests/support/wait_until.h"
 
 
 namespace {
@@ -33,10 +34,8 @@ void* loopUntilCancelled(void* unwound) {
     return nullptr;
 }
 
-// Waits up to 2 s for the flag.
 bool awaitFlag(const std::atomic<bool>& flag) {
-    for (int i = 0; i < 2000 && !flag.load(); ++i) tmg::sleepMilliseconds(1);
-    return flag.load();
+    return testsupport::waitUntil([&] { return flag.load(); });
 }
 
 TEST(ThreadTest, StartAndJoin) {
