@@ -126,7 +126,8 @@ TEST(SocketSendThread, LargeTextReachesASlowReaderWhole) {
         }
     });
     tmg::Socket socket(pair.ours());
-    socket.sendTimeoutMs = 2000;
+    // Far longer than the reader's stalls, even when a busy machine lets it run late.
+    socket.sendTimeoutMs = 20000;
     bool sent = socket.send(text, false, false);
     reader.join();
     EXPECT_TRUE(sent);
