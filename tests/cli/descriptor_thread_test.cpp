@@ -6,8 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <thread>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "cli/cli.h"
 #include "cli_test_server.h"
 #include "foundation/exception.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -34,13 +33,9 @@ int openDescriptors() {
 }
 
 // The server closes its side of a connection on its own thread, a moment after the
-// client: wait for the count to come back, briefly.
+// client: wait for the count to come back.
 bool descriptorsReturnTo(int count) {
-    for (int i = 0; i < 2000; ++i) {
-        if (openDescriptors() == count) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
+    return testsupport::waitUntil([&] { return openDescriptors() == count; });
 }
 
 TEST(CliDescriptorThreadTest, FailingConstructorsReleaseTheirDescriptors) {
