@@ -33,6 +33,11 @@ constexpr bool timingsMean = true;
 
 using cgp::PrefilterBuilder;
 
+// How long a test waits for a build or its threads to end: a staged build that takes
+// seconds on an idle machine takes minutes beside a busy one's other work.
+constexpr int buildPatienceSeconds = 240;
+constexpr int buildPatienceMs = buildPatienceSeconds * 1000;
+
 void readRules(FilterSettings& settings, const std::string& text) {
     std::istringstream in(text);
     settings.read(in);
@@ -48,7 +53,7 @@ TEST(PrefilterBuilderThread, BuildsOffTheCallerAndSaysWhenReady) {
     {
         PrefilterBuilder builder;
         builder.start(settings);
-        ASSERT_TRUE(builder.waitForTests(settings.generation(), 10000));
+        ASSERT_TRUE(builder.waitForTests(settings.generation(), buildPatienceMs));
         std::shared_ptr<const cgp::RulesPrefilter> built = builder.ready(settings.generation());
         ASSERT_TRUE(built);
         // Header lines meet the header rules then the full ones; body lines likewise.
@@ -72,7 +77,7 @@ TEST(PrefilterBuilderThread, NewRulesDropTheOldBuild) {
     readRules(settings, "BODY\n  Other /lottery/\n");
     ASSERT_NE(settings.generation(), old);
     builder.start(settings);
-    ASSERT_TRUE(builder.waitForTests(settings.generation(), 10000));
+    ASSERT_TRUE(builder.waitForTests(settings.generation(), buildPatienceMs));
     EXPECT_FALSE(builder.ready(old));
     EXPECT_EQ(builder.ready(settings.generation())->bodyLines->ruleCount(), 1u);
     capture.stop();
@@ -164,10 +169,10 @@ double secondsSince(std::chrono::steady_clock::time_point began) {
 }
 
 // Polls until the first stage of that generation is in service and returns it; null when
-// the final one came first or 30 seconds passed.
+// the final one came first or the patience ran out.
 std::shared_ptr<const cgp::RulesPrefilter> firstStageOf(const PrefilterBuilder& builder, std::uint64_t generation) {
     auto began = std::chrono::steady_clock::now();
-    while (secondsSince(began) < 30) {
+    while (secondsSince(began) < buildPatienceSeconds) {
         std::shared_ptr<const cgp::RulesPrefilter> current = builder.ready(generation);
         if (current) return current->final ? nullptr : current;
         tmg::sleepMilliseconds(1);
@@ -198,7 +203,7 @@ TEST(PrefilterBuilderThread, LargeRulesServeTheCheapOnesInPartsFirstWithTheCostl
     std::string said = capture.text();
     ASSERT_TRUE(first) << "no first stage served before the final one\n" << said;
     EXPECT_TRUE(boost::regex_match(said, boost::regex(stageLine("first stage", rules.ruleCount)))) << said;
-    ASSERT_TRUE(builder.waitForTests(settings.generation(), 30000));
+    ASSERT_TRUE(builder.waitForTests(settings.generation(), buildPatienceMs));
     std::shared_ptr<const cgp::RulesPrefilter> last = builder.ready(settings.generation());
     std::string out = capture.text();
     capture.stop();
@@ -256,7 +261,7 @@ TEST(PrefilterBuilderThread, EveryStageAnswersAsTheBareScan) {
     builder.start(settings);
     std::shared_ptr<const cgp::RulesPrefilter> first = firstStageOf(builder, settings.generation());
     ASSERT_TRUE(first);
-    ASSERT_TRUE(builder.waitForTests(settings.generation(), 30000));
+    ASSERT_TRUE(builder.waitForTests(settings.generation(), buildPatienceMs));
     std::shared_ptr<const cgp::RulesPrefilter> last = builder.ready(settings.generation());
     capture.stop();
 
@@ -311,7 +316,8 @@ std::size_t threadCount() {
 // still be on its way out when its builder goes): the count when it holds for 50 ms.
 std::size_t settledThreadCount() {
     std::size_t count = threadCount();
-    for (int still = 0, round = 0; still < 5 && round < 500; ++round) {
+    auto began = std::chrono::steady_clock::now();
+    for (int still = 0; still < 5 && secondsSince(began) < buildPatienceSeconds;) {
         tmg::sleepMilliseconds(10);
         std::size_t now = threadCount();
         still = now == count ? still + 1 : 0;
@@ -320,12 +326,12 @@ std::size_t settledThreadCount() {
     return count;
 }
 
-// Waits, at most 30 seconds, until no more threads run than count: the builds left behind
+// Waits, at most the patience, until no more threads run than count: the builds left behind
 // have ended, and whatever they were to say is out. False when one still runs.
 bool threadsBackTo(std::size_t count) {
     auto began = std::chrono::steady_clock::now();
     while (threadCount() > count) {
-        if (secondsSince(began) > 30) return false;
+        if (secondsSince(began) > buildPatienceSeconds) return false;
         tmg::sleepMilliseconds(1);
     }
     return true;
@@ -347,7 +353,7 @@ BuildTimes timeStagedBuild(const FilterSettings& settings) {
     builder.start(settings);
     if (!firstStageOf(builder, settings.generation())) return BuildTimes{};
     times.firstStage = secondsSince(began);
-    if (!builder.waitForTests(settings.generation(), 30000)) return BuildTimes{};
+    if (!builder.waitForTests(settings.generation(), buildPatienceMs)) return BuildTimes{};
     times.whole = secondsSince(began);
     // Its thread is not to count in the next test's threads.
     if (!threadsBackTo(threads)) return BuildTimes{};
@@ -422,7 +428,7 @@ TEST(PrefilterBuilderThread, NewRulesDropAStagedBuildAtEveryStage) {
         // Watch until the new build is final and both builds have ended.
         std::shared_ptr<const cgp::RulesPrefilter> last;
         bool oldPublished = false;
-        while (secondsSince(began) < 60) {
+        while (secondsSince(began) < buildPatienceSeconds) {
             if (builder.ready(old)) oldPublished = true;
             std::shared_ptr<const cgp::RulesPrefilter> current = builder.ready(settings.generation());
             if (current && current->final) {
@@ -559,7 +565,7 @@ TEST(PrefilterBuilderThread, OnlyCostlyRulesOrSeveralPartsMakeAFirstStage) {
             PrefilterBuilder builder;
             builder.setPartBytesForTests(c.partBytes);
             builder.start(settings);
-            ASSERT_TRUE(builder.waitForTests(settings.generation(), 30000));
+            ASSERT_TRUE(builder.waitForTests(settings.generation(), buildPatienceMs));
         }
         std::string out = capture.text();
         capture.stop();

@@ -16,6 +16,10 @@
 
 namespace {
 
+// How long a test waits for a build: seconds on an idle machine, minutes on a busy one
+// under a sanitizer.
+constexpr int buildPatienceMs = 240000;
+
 std::string answer(const cgp::ScanResult& result) {
     std::string text;
     for (const std::string& line : result.lines) text += line + "\n";
@@ -44,7 +48,7 @@ TEST(PrefilteredScanThreadTest, AnswersAsTheBareScanDoes) {
         rules.read(in);
         cgp::PrefilterBuilder builder;
         builder.start(rules);
-        ASSERT_TRUE(builder.waitForTests(rules.generation(), 20000));
+        ASSERT_TRUE(builder.waitForTests(rules.generation(), buildPatienceMs));
         std::shared_ptr<const cgp::RulesPrefilter> prefilter = builder.ready(rules.generation());
         cgp::MessageScanner bare, prefiltered;
         for (int m = 0; m < 40; ++m) {
@@ -72,7 +76,7 @@ TEST(PrefilteredScanThreadTest, APrefilterOfOtherRulesIsIgnored) {
     second.read(two);
     cgp::PrefilterBuilder builder;
     builder.start(first);
-    ASSERT_TRUE(builder.waitForTests(first.generation(), 20000));
+    ASSERT_TRUE(builder.waitForTests(first.generation(), buildPatienceMs));
     std::istringstream message("S: x\n\npear\n");
     cgp::MessageScanner scanner;
     EXPECT_EQ(answer(scanner.scan(message, second, true, 1, builder.ready(first.generation()).get())),
@@ -89,7 +93,7 @@ TEST(PrefilteredScanThreadTest, ARuleLeftOutCannotLogALibraryFailure) {
     testsupport::CaptureStdout capture;
     cgp::PrefilterBuilder builder;
     builder.start(rules);
-    ASSERT_TRUE(builder.waitForTests(rules.generation(), 20000));
+    ASSERT_TRUE(builder.waitForTests(rules.generation(), buildPatienceMs));
     std::string before = capture.text();
     const std::string message = "S: x\n\n" + std::string(40, 'x') + "\n";
     cgp::MessageScanner scanner;
