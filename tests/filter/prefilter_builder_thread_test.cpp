@@ -1,7 +1,6 @@
 #include "filter/prefilter_builder.h"
 
 #include <dirent.h>
-#include <time.h>
 
 #include <algorithm>
 #include <cctype>
@@ -19,6 +18,7 @@
 #include "filter/message_scan.h"
 #include "foundation/process.h"
 #include "tests/support/capture_stdout.h"
+#include "tests/support/processor_time.h"
 #include "tests/support/sanitizer_build.h"
 
 namespace {
@@ -169,13 +169,8 @@ double secondsSince(std::chrono::steady_clock::time_point began) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
 }
 
-// The processor time of all this process's threads: unlike the clock, it does not grow
-// while a busy machine keeps the builds waiting.
-double processorSeconds() {
-    struct timespec now {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
+// The processor time of all this process's threads.
+double processorSeconds() { return testsupport::processorSeconds(CLOCK_PROCESS_CPUTIME_ID); }
 
 // Polls until the first stage of that generation is in service and returns it; null when
 // the final one came first or the patience ran out.

@@ -1,7 +1,5 @@
 // The scan's bounds: long lines, the header budget, the time budget and failing reads.
 
-#include <time.h>
-
 #include <chrono>
 #include <sstream>
 #include <string>
@@ -13,6 +11,7 @@
 #include "filter/filter_settings.h"
 #include "filter/message_scan.h"
 #include "tests/support/capture_stdout.h"
+#include "tests/support/processor_time.h"
 
 using testsupport::CaptureStdout;
 
@@ -33,12 +32,6 @@ struct Scanned {
     std::vector<std::string> lines;
     std::string log;
 };
-
-double threadProcessorSeconds() {
-    struct timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
 
 Scanned scan(cgp::MessageScanner& scanner, const FilterSettings& rules, std::istream& in) {
     CaptureStdout capture;
@@ -125,9 +118,9 @@ TEST(ScanBoundsTest, TimeBudgetStopsTheScanWithTheNamesFoundBefore) {
     std::istringstream in(message);
     // Processor time: the scan stops one test after the budget, but a busy machine can
     // hold that one test up for seconds.
-    const double start = threadProcessorSeconds();
+    const double start = testsupport::processorSeconds(CLOCK_THREAD_CPUTIME_ID);
     Scanned s = scan(scanner, rules, in);
-    const double took = threadProcessorSeconds() - start;
+    const double took = testsupport::processorSeconds(CLOCK_THREAD_CPUTIME_ID) - start;
 
     EXPECT_EQ(s.lines, Lines{"X-Regex-Match: Early"});
     EXPECT_EQ(s.log, "* [5] Scan stopped after 50 milliseconds: the rest of the message was not tested\n");
