@@ -26,7 +26,7 @@
 namespace filter_test {
 
 using testsupport::Transcript;
-// A running filter process; every read waits at most a few seconds. The line that says
+// A running filter process; every read waits at most two minutes. The line that says
 // the prefilter is ready comes whenever its build ends, so it is set aside.
 class FilterProcess : public testsupport::ChildProcess {
 public:

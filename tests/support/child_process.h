@@ -40,7 +40,7 @@ public:
     void send(const std::string& text);
 
     // Everything the child writes on standard output until it has written `lines` more
-    // lines (or ended, or 20 seconds passed: a test failure); returns those lines.
+    // lines (or ended, or 120 seconds passed: a test failure); returns those lines.
     std::string readLines(int lines);
 
     // From now on, whole lines of standard output that start with prefix are set aside as
@@ -52,7 +52,7 @@ public:
     // the child has closed its output, or `limit` has passed; returns whether they were.
     bool waitForSetAside(std::size_t lines, std::chrono::milliseconds limit);
 
-    // Closes standard input, waits (at most 20 seconds) for both output pipes to close,
+    // Closes standard input, waits (at most 120 seconds) for both output pipes to close,
     // reaps the child and returns the whole run. Call once.
     Transcript finish();
 
