@@ -156,15 +156,90 @@ private:
         return true;
     }
 
+    // Comments and an empty \Q\E leave nothing in Boost's compiled program, so a quantifier
+    // after them repeats whatever came last: the atom before them, as a quantifier right
+    // after it would. Where that is no atom of this sequence (a flag group, a group's
+    // start, "|") or is itself repeated (an error, or after a possessive quantifier some
+    // earlier part of the pattern), the reading is given up.
     bool sequence(PatternNode& node, Flags scope) {
         node = PatternNode();
         node.kind = PatternNode::Sequence;
+        bool lastZeroWidth = false, lastRepeated = false;
         while (!atEnd() && peek() != '|' && peek() != ')') {
+            if (skipNothing()) {
+                if (!startsQuantifier()) continue;
+                if (node.children.empty() || lastRepeated) return false;
+                if (!quantifiers(node.children.back(), lastZeroWidth)) return false;
+                lastRepeated = true;
+                continue;
+            }
             PatternNode item;
             bool zeroWidth = false;
-            if (!atom(item, scope, zeroWidth)) return false;
+            if (startsWith("\\Q")) {
+                // Its bytes are atoms one after the other; a quantifier repeats the last.
+                std::vector<PatternNode> literals;
+                if (!quoted(literals, scope)) return false;
+                if (literals.empty()) continue;
+                item = std::move(literals.back());
+                literals.pop_back();
+                for (PatternNode& literal : literals) node.children.push_back(std::move(literal));
+            } else if (!atom(item, scope, zeroWidth)) {
+                return false;
+            }
+            std::size_t before = position;
             if (!quantifiers(item, zeroWidth)) return false;
+            lastRepeated = position != before;
+            lastZeroWidth = zeroWidth;
             node.children.push_back(std::move(item));
+        }
+        return true;
+    }
+
+    bool startsQuantifier() const {
+        char c = peek();
+        return !atEnd() && (c == '*' || c == '+' || c == '?' || c == '{');
+    }
+
+    // Skips comment groups and empty \Q\E; true when it skipped any.
+    bool skipNothing() {
+        std::size_t start = position;
+        for (;;) {
+            if (startsWith("(?#")) {
+                // Boost ends a comment at the first ")"; one left open runs to the pattern's
+                // end, which is left to Boost.
+                std::size_t close = pattern.find(')', position);
+                if (close == std::string::npos) break;
+                position = close + 1;
+            } else if (startsWith("\\Q\\E")) {
+                position += 4;
+            } else {
+                break;
+            }
+        }
+        return position != start;
+    }
+
+    // \Q..\E as Boost reads it: every byte up to the first "\E", or to the pattern's end, is
+    // a literal, backslashes included.
+    bool quoted(std::vector<PatternNode>& literals, const Flags& scope) {
+        std::size_t at = position + 2, start = at, end;
+        for (;;) {
+            while (at < pattern.size() && pattern[at] != '\\') ++at;
+            if (at == pattern.size()) {
+                end = at;
+                break;
+            }
+            if (++at == pattern.size()) return false;
+            if (pattern[at] == 'E') {
+                end = at - 1;
+                ++at;
+                break;
+            }
+        }
+        position = at;
+        for (std::size_t i = start; i < end; ++i) {
+            literals.emplace_back();
+            if (!bytes(literals.back(), "\\Q" + std::string(1, pattern[i]) + "\\E", scope)) return false;
         }
         return true;
     }
@@ -322,7 +397,7 @@ private:
             position = at;
             return bytes(node, piece, scope);
         }
-        // \c, \Q..\E, \p, \N, \g, \k and unknown letters.
+        // \c, \E (a literal E), \p, \N, \g, \k and unknown letters.
         return false;
     }
 
@@ -389,14 +464,6 @@ private:
         } else if (startsWith("(?<=") || startsWith("(?<!")) {
             position += 4;
             lookaround = true;
-        } else if (startsWith("(?#")) {
-            std::size_t close = pattern.find(')', position);
-            if (close == std::string::npos) return false;
-            position = close + 1;
-            --depth;
-            node = PatternNode();
-            zeroWidth = true;
-            return true;
         } else if (startsWith("(?<") || startsWith("(?P<") || startsWith("(?'")) {
             std::size_t at = position + (pattern[position + 2] == 'P' ? 4 : 3);
             char close = pattern[at - 1] == '\'' ? '\'' : '>';
