@@ -677,14 +677,20 @@ std::string emitPattern(const PatternNode& node, long repeatLimit) {
 namespace {
 
 // Appends to out the pieces of node, each at most limit bytes and none matching the empty
-// text; false when that cannot be done.
-bool pieces(const PatternNode& node, std::size_t limit, long repeatLimit, int depth, std::vector<std::string>& out) {
+// text; false when that cannot be done. whole is set when every match of node is, from its
+// first byte to its last, a match of one piece (the node whole, or whole branches of a
+// choice); else a piece may match only inside it, and nothing may be glued to its edges.
+bool pieces(const PatternNode& node, std::size_t limit, long repeatLimit, int depth, std::vector<std::string>& out,
+            bool& whole) {
+    whole = false;
     if (depth > 50 || matchesEmpty(node)) return false;
-    std::string whole = emitPattern(node, repeatLimit);
-    if (whole.size() <= limit) {
-        out.push_back(std::move(whole));
+    std::string spelled = emitPattern(node, repeatLimit);
+    if (spelled.size() <= limit) {
+        out.push_back(std::move(spelled));
+        whole = true;
         return true;
     }
+    bool innerWhole = false;
     switch (node.kind) {
         case PatternNode::Choice: {
             // Branches grouped while they fit; a branch too long alone is cut in turn.
@@ -700,17 +706,20 @@ bool pieces(const PatternNode& node, std::size_t limit, long repeatLimit, int de
                 out.push_back(std::move(text));
                 return true;
             };
+            bool allWhole = true;
             for (const PatternNode& branch : node.children) {
                 std::string text = emitPattern(branch, repeatLimit);
                 if (matchesEmpty(branch)) return false;
                 if (text.size() + 8 > limit) {
-                    if (!flush() || !pieces(branch, limit, repeatLimit, depth + 1, out)) return false;
+                    if (!flush() || !pieces(branch, limit, repeatLimit, depth + 1, out, innerWhole)) return false;
+                    allWhole = allWhole && innerWhole;
                     continue;
                 }
                 if (groupSize + text.size() + 8 > limit && !flush()) return false;
                 groupSize += text.size() + 1;
                 group.children.push_back(branch);
             }
+            whole = allWhole;
             return flush();
         }
         case PatternNode::Sequence: {
@@ -761,16 +770,20 @@ bool pieces(const PatternNode& node, std::size_t limit, long repeatLimit, int de
                 if (first > 0 && around + texts[first - 1].size() <= limit / 4) around += texts[--first].size(), grew = true;
                 if (end < count && around + texts[end].size() <= limit / 4) around += texts[end++].size(), grew = true;
             }
-            std::string before, after;
-            for (std::size_t i = first; i < longest; ++i) before += texts[i];
-            for (std::size_t i = longest + 1; i < end; ++i) after += texts[i];
             std::vector<std::string> inner;
-            if (!pieces(node.children[longest], limit - around, repeatLimit, depth + 1, inner)) return false;
+            if (!pieces(node.children[longest], limit - around, repeatLimit, depth + 1, inner, innerWhole)) return false;
+            // Neighbours join only pieces that match the element whole: one that matches
+            // inside it (a copy of a repeat, a run of a sequence) need not touch them.
+            std::string before, after;
+            if (innerWhole) {
+                for (std::size_t i = first; i < longest; ++i) before += texts[i];
+                for (std::size_t i = longest + 1; i < end; ++i) after += texts[i];
+            }
             for (std::string& piece : inner) out.push_back(before + piece + after);
             return true;
         }
         case PatternNode::Repeat:
-            return node.min >= 1 && pieces(node.children[0], limit, repeatLimit, depth + 1, out);
+            return node.min >= 1 && pieces(node.children[0], limit, repeatLimit, depth + 1, out, innerWhole);
         default:
             return false;
     }
@@ -800,7 +813,8 @@ const PatternNode& coreOf(const PatternNode& node, std::size_t size) {
 
 std::vector<std::string> emitPieces(const PatternNode& node, std::size_t limit, long repeatLimit) {
     std::vector<std::string> out;
-    if (!pieces(node, limit, repeatLimit, 0, out)) out.clear();
+    bool whole = false;
+    if (!pieces(node, limit, repeatLimit, 0, out, whole)) out.clear();
     return out;
 }
 

@@ -42,6 +42,17 @@ bool boostMatches(const boost::regex& expression, const std::string& line) {
     }
 }
 
+// Text with its unprintable bytes as \xHH, for failure messages.
+std::string shown(const std::string& text) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7f && c != '\\') out += static_cast<char>(c);
+        else out += std::string("\\x") + hex[c >> 4] + hex[c & 15];
+    }
+    return out;
+}
+
 bool readable(const std::string& pattern, bool icase = false) {
     boost::regex expression(pattern, boost::regex::perl | (icase ? boost::regex::icase : 0));
     cgp::prefilter::ByteSetOracle oracle;
@@ -274,9 +285,9 @@ void everyBoostMatchIsACandidate(int way, int batches) {
                     candidates += candidate;
                     if (boostMatches(compiled.expressions[i], line)) {
                         ++matches;
-                        ASSERT_TRUE(candidate) << "rule /" << compiled.rules[i].pattern << "/"
-                                               << (compiled.rules[i].ignoreCase ? "i" : "") << " line \"" << line
-                                               << "\"";
+                        ASSERT_TRUE(candidate) << "rule /" << shown(compiled.rules[i].pattern) << "/"
+                                               << (compiled.rules[i].ignoreCase ? "i" : "") << " line \""
+                                               << shown(line) << "\"";
                     }
                 }
                 ASSERT_EQ(prefilter->candidates(scratch), named) << line;
@@ -332,6 +343,34 @@ TEST(RegexPrefilter, LongRulesAreCutUnderTheEngineLimit) {
     std::string plain = "nothing of the kind here";
     prefilter->scan(plain.data(), plain.data() + plain.size(), scratch);
     EXPECT_EQ(prefilter->candidates(scratch), std::vector<std::uint32_t>());
+}
+
+// A piece cut from inside a long element (one copy of a repeat, a run of a sequence) need
+// not touch the element's neighbours: they are not glued to it.
+TEST(RegexPrefilter, PiecesFromInsideALongElementKeepNoNeighbours) {
+    const std::string copy = "abcdefghijklmnopqrstuvwxyz0123456789";
+    struct Case {
+        std::string pattern, line;
+    } cases[] = {
+        {"x(?:" + copy + "){2}y", "x" + copy + copy + "y"},
+        {"x(?:" + copy + "|Q)+y", "xQ" + copy + "y"},
+        {"x(?:(?:" + copy + ")+(?:" + copy + ")+)y", "x" + copy + copy + copy + "y"},
+        {"x(?:" + copy + "!)+y", "x" + copy + "!" + copy + "!y"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        Compiled compiled = compile({{c.pattern, false}});
+        ASSERT_TRUE(boostMatches(compiled.expressions[0], c.line));
+        // Short expressions, no core: the pieces are cut from the whole rule.
+        std::unique_ptr<RegexPrefilter::Reading> reading = RegexPrefilter::read(compiled.rules, nullptr, 40, 4000);
+        ASSERT_TRUE(reading);
+        std::unique_ptr<RegexPrefilter> prefilter = RegexPrefilter::compile(std::move(*reading));
+        ASSERT_TRUE(prefilter);
+        RegexPrefilter::Scratch scratch;
+        ASSERT_TRUE(prefilter->prepare(scratch));
+        prefilter->scan(c.line.data(), c.line.data() + c.line.size(), scratch);
+        EXPECT_TRUE(prefilter->isCandidate(scratch, 0));
+    }
 }
 
 // An expression the engine refuses costs its own rule only: that rule is always run, the
