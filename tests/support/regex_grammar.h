@@ -44,12 +44,13 @@ public:
         groupTexts.clear();
         opened = 0;
         Piece piece;
+        // A chooser of zeros (a fuzz input's end) takes the short forms.
         unsigned start = choose(128);
-        if (start == 0) {
+        if (start == 127) {
             piece = longAlternation();
         } else {
             static const char* const leading[] = {"(?i)", "(?-i)", "(?s)", "(?-s)", "(?m)", "(?i)(?s)", "(?is)"};
-            if (start < 24) piece.text = leading[choose(sizeof leading / sizeof *leading)];
+            if (start > 0 && start < 24) piece.text = leading[choose(sizeof leading / sizeof *leading)];
             piece.add(alternation(0));
             // \Q to the pattern's end, now and then.
             if (choose(20) == 0) piece.add(Piece{"\\Qa|b", "a|b"});
