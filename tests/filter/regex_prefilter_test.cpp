@@ -304,6 +304,86 @@ TEST(RegexPrefilter, EveryBoostMatchIsACandidate) { everyBoostMatchIsACandidate(
 TEST(RegexPrefilter, EveryBoostMatchIsACandidateOfRulesCutToTheirCores) { everyBoostMatchIsACandidate(1, 3); }
 TEST(RegexPrefilter, EveryBoostMatchIsACandidateOfPartsSideBySide) { everyBoostMatchIsACandidate(2, 3); }
 
+// Comment groups and an empty \Q\E are nothing to Boost: a quantifier after them repeats
+// the atom before them. Each case goes through the prefilter made every way it is made;
+// every line Boost matches must be a candidate.
+TEST(RegexPrefilter, AQuantifierAfterNothingRepeatsTheAtomBefore) {
+    struct Case {
+        const char* pattern;
+        bool icase;
+        bool read;  // whether the prefilter reads it (else the rule is always run)
+        std::vector<std::string> matching;  // lines Boost matches
+    } cases[] = {
+        // Found by the differential test of the whole filter.
+        {"#(?#)*@", true, true, {"@"}},
+        {"a(?#x)*b", false, true, {"b", "aab"}},
+        {"c(?#){0}v", false, true, {"v"}},
+        {"x(?#)?", false, true, {"hello"}},
+        {"(ab)(?#x)*c", false, true, {"c", "ababc"}},
+        {"9](?#)?[[:upper:]]", true, true, {"9a", "9]Z"}},
+        // More comments, other quantifiers and marks, other atoms before them.
+        {"a(?#)(?#y)*b", false, true, {"b"}},
+        {"a(?#)*?b", false, true, {"b"}},
+        {"a(?#)*+b", false, true, {"b"}},
+        {"a(?#){2,}+b", false, true, {"aab"}},
+        {"a(?#){0,1}b", false, true, {"b"}},
+        {"[xy](?#)?z", false, true, {"z"}},
+        {"\\d(?#)*q", false, true, {"q", "12q"}},
+        {"(?:ab)(?#)?c", false, true, {"c"}},
+        {"(?<n>ab)(?#)*c", false, true, {"c"}},
+        {"(?i:ab)(?#)*c", false, true, {"c", "ABabc"}},
+        {"(?>ab)(?#)*c", false, true, {"c"}},
+        {"()(?#)*x", false, true, {"x"}},
+        {"(?i)x(?#)*y", false, true, {"Y"}},
+        {"\\x41(?#)*B", false, true, {"B"}},
+        {"\\0101(?#)?C", false, true, {"C"}},
+        {"\\.(?#)*e", false, true, {"e"}},
+        {"(a)\\1(?#)*b", false, true, {"ab"}},
+        {"a.(?#)*b", false, true, {"ab"}},
+        {"a(?=b)(?#)*", false, true, {"a"}},          // a lookahead repeated: nothing
+        {"a(?#)|b(?#)*c", false, true, {"c", "a"}},    // the atom of its own branch
+        {"(a(?#)*)b", false, true, {"b"}},
+        // \Q..\E: its bytes are literals, an empty one is nothing.
+        {"a\\Q\\E*b", false, true, {"b"}},
+        {"\\Qab\\E*c", false, true, {"ac", "abbc"}},
+        {"ab\\Q\\E+", false, true, {"ab"}},
+        {"(a|bc)(?#)\\Q\\E{0,2}d", false, true, {"d"}},
+        {"\\Qa.b\\E", true, true, {"A.B"}},
+        {"x\\Qa\\\\E", false, true, {"xa\\"}},       // backslashes inside are literal
+        {"\\Q(?#)*\\E", false, true, {"(?#)*"}},
+        {"\\Qa|b", false, true, {"a|b"}},             // to the pattern's end
+        {"a\\Q", false, true, {"a"}},
+        // Left to Boost: what a quantifier there repeats is no atom of the reading.
+        {"(?i)(?#)*a", false, false, {"a"}},           // the flag group, whose case Boost then loses
+        {"a(?i)*b", false, false, {"ab"}},
+        {"a++\\Q\\E*y", false, false, {"xy"}},          // an earlier part, after a possessive
+        {"(x)a++\\Q\\E*", false, false, {"b"}},
+        {"a\\E*b", false, false, {"ab", "aEEb"}},       // \E alone is an E
+        {"(?x)a (?#) *b", false, false, {"b"}},
+        {"a(?#", false, false, {"a"}},                 // a comment to the end
+    };
+    std::vector<std::pair<std::string, bool>> patterns;
+    for (const Case& c : cases) patterns.emplace_back(c.pattern, c.icase);
+    Compiled compiled = compile(patterns);
+    ASSERT_EQ(compiled.rules.size(), sizeof cases / sizeof *cases);
+    for (std::size_t i = 0; i < compiled.rules.size(); ++i)
+        EXPECT_EQ(readable(cases[i].pattern, cases[i].icase), cases[i].read) << cases[i].pattern;
+    for (int way = 0; way < 3; ++way) {
+        std::unique_ptr<RegexPrefilter> prefilter = made(compiled, way);
+        ASSERT_TRUE(prefilter);
+        RegexPrefilter::Scratch scratch;
+        ASSERT_TRUE(prefilter->prepare(scratch));
+        for (std::size_t i = 0; i < compiled.rules.size(); ++i) {
+            for (const std::string& line : cases[i].matching) {
+                SCOPED_TRACE(std::string(cases[i].pattern) + " on \"" + line + "\", way " + std::to_string(way));
+                ASSERT_TRUE(boostMatches(compiled.expressions[i], line));
+                prefilter->scan(line.data(), line.data() + line.size(), scratch);
+                EXPECT_TRUE(prefilter->isCandidate(scratch, i));
+            }
+        }
+    }
+}
+
 // A rule far over the engine's length limit is cut into expressions under it, and still
 // names every line it matches.
 TEST(RegexPrefilter, LongRulesAreCutUnderTheEngineLimit) {
