@@ -44,9 +44,10 @@ public:
         groupTexts.clear();
         opened = 0;
         Piece piece;
-        // A chooser of zeros (a fuzz input's end) takes the short forms.
+        // A chooser of zeros (a fuzz input's end) or of one repeated byte takes the short
+        // forms: a long alternation takes the engine seconds.
         unsigned start = choose(128);
-        if (start == 127) {
+        if (start == 127 && choose(4) == 1) {
             piece = longAlternation();
         } else {
             static const char* const leading[] = {"(?i)", "(?-i)", "(?s)", "(?-s)", "(?m)", "(?i)(?s)", "(?is)"};
