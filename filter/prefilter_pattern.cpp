@@ -156,15 +156,90 @@ private:
         return true;
     }
 
+    // Comments and an empty \Q\E leave nothing in Boost's compiled program, so a quantifier
+    // after them repeats whatever came last: the atom before them, as a quantifier right
+    // after it would. Where that is no atom of this sequence (a flag group, a group's
+    // start, "|") or is itself repeated (an error, or after a possessive quantifier some
+    // earlier part of the pattern), the reading is given up.
     bool sequence(PatternNode& node, Flags scope) {
         node = PatternNode();
         node.kind = PatternNode::Sequence;
+        bool lastZeroWidth = false, lastRepeated = false;
         while (!atEnd() && peek() != '|' && peek() != ')') {
+            if (skipNothing()) {
+                if (!startsQuantifier()) continue;
+                if (node.children.empty() || lastRepeated) return false;
+                if (!quantifiers(node.children.back(), lastZeroWidth)) return false;
+                lastRepeated = true;
+                continue;
+            }
             PatternNode item;
             bool zeroWidth = false;
-            if (!atom(item, scope, zeroWidth)) return false;
+            if (startsWith("\\Q")) {
+                // Its bytes are atoms one after the other; a quantifier repeats the last.
+                std::vector<PatternNode> literals;
+                if (!quoted(literals, scope)) return false;
+                if (literals.empty()) continue;
+                item = std::move(literals.back());
+                literals.pop_back();
+                for (PatternNode& literal : literals) node.children.push_back(std::move(literal));
+            } else if (!atom(item, scope, zeroWidth)) {
+                return false;
+            }
+            std::size_t before = position;
             if (!quantifiers(item, zeroWidth)) return false;
+            lastRepeated = position != before;
+            lastZeroWidth = zeroWidth;
             node.children.push_back(std::move(item));
+        }
+        return true;
+    }
+
+    bool startsQuantifier() const {
+        char c = peek();
+        return !atEnd() && (c == '*' || c == '+' || c == '?' || c == '{');
+    }
+
+    // Skips comment groups and empty \Q\E; true when it skipped any.
+    bool skipNothing() {
+        std::size_t start = position;
+        for (;;) {
+            if (startsWith("(?#")) {
+                // Boost ends a comment at the first ")"; one left open runs to the pattern's
+                // end, which is left to Boost.
+                std::size_t close = pattern.find(')', position);
+                if (close == std::string::npos) break;
+                position = close + 1;
+            } else if (startsWith("\\Q\\E")) {
+                position += 4;
+            } else {
+                break;
+            }
+        }
+        return position != start;
+    }
+
+    // \Q..\E as Boost reads it: every byte up to the first "\E", or to the pattern's end, is
+    // a literal, backslashes included.
+    bool quoted(std::vector<PatternNode>& literals, const Flags& scope) {
+        std::size_t at = position + 2, start = at, end;
+        for (;;) {
+            while (at < pattern.size() && pattern[at] != '\\') ++at;
+            if (at == pattern.size()) {
+                end = at;
+                break;
+            }
+            if (++at == pattern.size()) return false;
+            if (pattern[at] == 'E') {
+                end = at - 1;
+                ++at;
+                break;
+            }
+        }
+        position = at;
+        for (std::size_t i = start; i < end; ++i) {
+            literals.emplace_back();
+            if (!bytes(literals.back(), "\\Q" + std::string(1, pattern[i]) + "\\E", scope)) return false;
         }
         return true;
     }
@@ -322,7 +397,7 @@ private:
             position = at;
             return bytes(node, piece, scope);
         }
-        // \c, \Q..\E, \p, \N, \g, \k and unknown letters.
+        // \c, \E (a literal E), \p, \N, \g, \k and unknown letters.
         return false;
     }
 
@@ -389,14 +464,6 @@ private:
         } else if (startsWith("(?<=") || startsWith("(?<!")) {
             position += 4;
             lookaround = true;
-        } else if (startsWith("(?#")) {
-            std::size_t close = pattern.find(')', position);
-            if (close == std::string::npos) return false;
-            position = close + 1;
-            --depth;
-            node = PatternNode();
-            zeroWidth = true;
-            return true;
         } else if (startsWith("(?<") || startsWith("(?P<") || startsWith("(?'")) {
             std::size_t at = position + (pattern[position + 2] == 'P' ? 4 : 3);
             char close = pattern[at - 1] == '\'' ? '\'' : '>';
@@ -610,14 +677,20 @@ std::string emitPattern(const PatternNode& node, long repeatLimit) {
 namespace {
 
 // Appends to out the pieces of node, each at most limit bytes and none matching the empty
-// text; false when that cannot be done.
-bool pieces(const PatternNode& node, std::size_t limit, long repeatLimit, int depth, std::vector<std::string>& out) {
+// text; false when that cannot be done. whole is set when every match of node is, from its
+// first byte to its last, a match of one piece (the node whole, or whole branches of a
+// choice); else a piece may match only inside it, and nothing may be glued to its edges.
+bool pieces(const PatternNode& node, std::size_t limit, long repeatLimit, int depth, std::vector<std::string>& out,
+            bool& whole) {
+    whole = false;
     if (depth > 50 || matchesEmpty(node)) return false;
-    std::string whole = emitPattern(node, repeatLimit);
-    if (whole.size() <= limit) {
-        out.push_back(std::move(whole));
+    std::string spelled = emitPattern(node, repeatLimit);
+    if (spelled.size() <= limit) {
+        out.push_back(std::move(spelled));
+        whole = true;
         return true;
     }
+    bool innerWhole = false;
     switch (node.kind) {
         case PatternNode::Choice: {
             // Branches grouped while they fit; a branch too long alone is cut in turn.
@@ -633,17 +706,20 @@ bool pieces(const PatternNode& node, std::size_t limit, long repeatLimit, int de
                 out.push_back(std::move(text));
                 return true;
             };
+            bool allWhole = true;
             for (const PatternNode& branch : node.children) {
                 std::string text = emitPattern(branch, repeatLimit);
                 if (matchesEmpty(branch)) return false;
                 if (text.size() + 8 > limit) {
-                    if (!flush() || !pieces(branch, limit, repeatLimit, depth + 1, out)) return false;
+                    if (!flush() || !pieces(branch, limit, repeatLimit, depth + 1, out, innerWhole)) return false;
+                    allWhole = allWhole && innerWhole;
                     continue;
                 }
                 if (groupSize + text.size() + 8 > limit && !flush()) return false;
                 groupSize += text.size() + 1;
                 group.children.push_back(branch);
             }
+            whole = allWhole;
             return flush();
         }
         case PatternNode::Sequence: {
@@ -694,16 +770,20 @@ bool pieces(const PatternNode& node, std::size_t limit, long repeatLimit, int de
                 if (first > 0 && around + texts[first - 1].size() <= limit / 4) around += texts[--first].size(), grew = true;
                 if (end < count && around + texts[end].size() <= limit / 4) around += texts[end++].size(), grew = true;
             }
-            std::string before, after;
-            for (std::size_t i = first; i < longest; ++i) before += texts[i];
-            for (std::size_t i = longest + 1; i < end; ++i) after += texts[i];
             std::vector<std::string> inner;
-            if (!pieces(node.children[longest], limit - around, repeatLimit, depth + 1, inner)) return false;
+            if (!pieces(node.children[longest], limit - around, repeatLimit, depth + 1, inner, innerWhole)) return false;
+            // Neighbours join only pieces that match the element whole: one that matches
+            // inside it (a copy of a repeat, a run of a sequence) need not touch them.
+            std::string before, after;
+            if (innerWhole) {
+                for (std::size_t i = first; i < longest; ++i) before += texts[i];
+                for (std::size_t i = longest + 1; i < end; ++i) after += texts[i];
+            }
             for (std::string& piece : inner) out.push_back(before + piece + after);
             return true;
         }
         case PatternNode::Repeat:
-            return node.min >= 1 && pieces(node.children[0], limit, repeatLimit, depth + 1, out);
+            return node.min >= 1 && pieces(node.children[0], limit, repeatLimit, depth + 1, out, innerWhole);
         default:
             return false;
     }
@@ -733,7 +813,8 @@ const PatternNode& coreOf(const PatternNode& node, std::size_t size) {
 
 std::vector<std::string> emitPieces(const PatternNode& node, std::size_t limit, long repeatLimit) {
     std::vector<std::string> out;
-    if (!pieces(node, limit, repeatLimit, 0, out)) out.clear();
+    bool whole = false;
+    if (!pieces(node, limit, repeatLimit, 0, out, whole)) out.clear();
     return out;
 }
 

@@ -63,7 +63,10 @@ private:
 // require nothing. Every one-byte piece (a literal, an escape, ".", a class) gets its byte set
 // from Boost itself: the piece is compiled alone, under the inline flags in force, and
 // tried on all 256 bytes, so case folding and classes mean exactly what Boost makes of
-// them. Returns false, leaving tree unspecified, for anything outside the whitelist, for
+// them. Comment groups and an empty \Q\E are nothing to Boost, so a quantifier after them
+// repeats the atom before them; \Q..\E is its bytes one after the other. Returns false,
+// leaving tree unspecified, for anything outside the whitelist (a quantifier after them that
+// follows no atom or a repeated one, \E alone, "(?x)" among them), for
 // a piece that is not exactly one byte, and when the number of capture groups read differs
 // from markCount (what boost::regex::mark_count() says: the number of capture groups).
 bool readPattern(const std::string& pattern, bool ignoreCase, std::size_t markCount, ByteSetOracle& oracle,

@@ -45,7 +45,7 @@ void readRules(FilterSettings& settings, const std::string& text) {
 }
 
 const char* const someRules =
-    "HEADERS\n  Money /^Subject:.*free money/i\nBODY\n  Pills /viagra|cialis/i\nFULL\n  Quoted /\\Qplain\\E/\n";
+    "HEADERS\n  Money /^Subject:.*free money/i\nBODY\n  Pills /viagra|cialis/i\nFULL\n  Spaced /(?x) plain/\n";
 
 TEST(PrefilterBuilderThread, BuildsOffTheCallerAndSaysWhenReady) {
     FilterSettings settings;
@@ -60,7 +60,7 @@ TEST(PrefilterBuilderThread, BuildsOffTheCallerAndSaysWhenReady) {
         // Header lines meet the header rules then the full ones; body lines likewise.
         EXPECT_EQ(built->headerLines->ruleCount(), 2u);
         EXPECT_EQ(built->bodyLines->ruleCount(), 2u);
-        EXPECT_EQ(built->headerLines->alwaysRunCount(), 1u);
+        EXPECT_EQ(built->headerLines->alwaysRunCount(), 1u);  // (?x) is left to Boost
         EXPECT_FALSE(builder.ready(settings.generation() + 1));
     }
     std::string out = capture.text();

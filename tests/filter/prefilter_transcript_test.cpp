@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <regex>
+#include <thread>
 
 #include "filter_process.h"
 
@@ -55,6 +56,51 @@ TEST(PrefilterTranscriptTest, ReadyOncePerGenerationAndTheSameAnswers) {
     Transcript run = process.finish();
     const std::string& ready = process.setAside();
     EXPECT_EQ(std::count(ready.begin(), ready.end(), '\n'), 2) << ready;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.status, 0);
+}
+
+// A quantifier after a comment group repeats the atom before it. Enough other rules that
+// the first requests are answered before the prefilter serves, some while its first stage
+// does; the answers are the same before, meanwhile and with the final prefilter.
+TEST(PrefilterTranscriptTest, QuantifiersAfterCommentsAnswerTheSameWithThePrefilter) {
+    FilterFolder folder;
+    std::string rules = "HEADERS\n  R1 /#(?#)*@/i\n  R6 /9](?#)?[[:upper:]]/i\n"
+                        "BODY\n  R2 /a(?#x)*b/\n  R3 /c(?#){0}v/\n  R4 /x(?#)?/\n  R5 /(ab)(?#x)*c/\n";
+    for (int i = 0; i < 1500; ++i) rules += "  Filler" + std::to_string(i) + " /zq" + std::to_string(i) + "[a-f]+y/\n";
+    folder.writeRules(rules);
+    struct Row {
+        const char* message;
+        const char* names;
+    } rows[] = {
+        {"@\n", "X-Regex-Match: R1\\e"},  // header lines only: no body pass
+        {"9a\n", "X-Regex-Match: R6\\e"},
+        {"S: x\n\nb", "X-Regex-Match: R2\\eX-Regex-Match: R4\\e"},  // R4 matches every line
+        {"S: x\n\nv", "X-Regex-Match: R3\\eX-Regex-Match: R4\\e"},
+        {"S: x\n\nhello", "X-Regex-Match: R4\\e"},
+        {"S: x\n\nc", "X-Regex-Match: R4\\eX-Regex-Match: R5\\e"},
+    };
+    for (std::size_t r = 0; r < sizeof rows / sizeof *rows; ++r) folder.write("m" + std::to_string(r), rows[r].message);
+    FilterProcess process({folder.program()});
+    process.setAsideLinesStartingWith("* Prefilter ");
+    EXPECT_EQ(process.readLines(2), startLines);
+    int number = 1;
+    auto askAll = [&]() {
+        for (std::size_t r = 0; r < sizeof rows / sizeof *rows; ++r, ++number) {
+            process.send(std::to_string(number) + " FILE " + folder.path("m" + std::to_string(r)) + "\n");
+            EXPECT_EQ(process.readLines(2), addedAnswer(number, rows[r].names)) << rows[r].message;
+        }
+    };
+    // By the clock, generously: the build of 1,500 rules takes seconds here.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(100);
+    while (process.setAside().find("* Prefilter ready: ") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
+        askAll();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_NE(process.setAside().find("* Prefilter ready: "), std::string::npos) << "no prefilter in 100 s";
+    askAll();
+    Transcript run = process.finish();
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.status, 0);
 }
