@@ -23,6 +23,10 @@ std::atomic<std::int64_t> processorBound{1'000'000'000};
 std::atomic<std::int64_t> wallBound{20'000'000'000};
 std::atomic<void (*)(const std::string&)> compileHook{nullptr};
 
+// Boost compiles about a byte a microsecond here, so a long pattern gets a bound many times
+// what its compile takes: 1 s more per 100,000 bytes, in both clocks.
+constexpr std::int64_t nanosecondsPerByte = 10'000;
+
 // How often the waiting caller looks at the compile's clocks; a batch that ends wakes it
 // at once.
 constexpr int lookEveryMilliseconds = 10;
@@ -115,8 +119,9 @@ std::size_t runOnce(std::vector<BoundedCompile>& batch, std::size_t from) {
         if (run->finished) break;
         // The thread is alive while it has not finished, so its clock can be read.
         std::int64_t processor = clockKnown ? nanosecondsOn(clock) : -1;
-        bool tooLong = nanosecondsOn(CLOCK_MONOTONIC) - run->currentWallStart > wallLimit ||
-                       (processor >= 0 && processor - run->currentProcessorStart > processorLimit);
+        const std::int64_t length = static_cast<std::int64_t>(run->items[run->current].pattern.size()) * nanosecondsPerByte;
+        bool tooLong = nanosecondsOn(CLOCK_MONOTONIC) - run->currentWallStart > wallLimit + 20 * length ||
+                       (processor >= 0 && processor - run->currentProcessorStart > processorLimit + length);
         if (!tooLong) continue;
         run->abandoned = true;
         std::size_t stuck = run->current;

@@ -4,12 +4,12 @@
 #include <cctype>
 #include <climits>
 #include <cstdio>
-#include <exception>
 #include <string_view>
 #include <unordered_map>
 
 #include "filter/filter_settings.h"
 #include "filter/bounded_compile.h"
+#include "filter/rule_line.h"
 #include "foundation/case_fold.h"
 
 namespace {
@@ -47,13 +47,6 @@ Section sectionOf(const std::string& line) {
     if (tmg::startsWithNoCase(line, "BODY")) return Body;
     if (tmg::startsWithNoCase(line, "FULL")) return Full;
     return NoSection;
-}
-
-// A rule line without its indent: the name, blanks, and the pattern between slashes
-// followed by the options. Greedy, so the name and the pattern are as long as they can be.
-const boost::regex& ruleLine() {
-    static const boost::regex* expression = new boost::regex("^(.*[^ \\t])[ \\t]+/(.*[^\\\\])/(.*)$");
-    return *expression;
 }
 
 // The name made fit to stand inside a quoted protocol text.
@@ -173,14 +166,8 @@ void FilterSettings::readAfter(std::istream& in, const FilterSettings& previous)
         if (line.find('/') == std::string::npos) continue;
         line.erase(0, indent);
 
-        boost::smatch parts;
-        bool isRule = false;
-        try {
-            isRule = boost::regex_match(line, parts, ruleLine());
-        } catch (const std::exception&) {
-            // The library gave up on a pathological line; it is no rule.
-        }
-        if (!isRule) {
+        RuleLine parts;
+        if (!splitRuleLine(line, parts)) {
             entries.emplace_back(Entry::InvalidRule, lineNumber);
             continue;
         }
@@ -192,9 +179,9 @@ void FilterSettings::readAfter(std::istream& in, const FilterSettings& previous)
 
         Entry rule(Entry::Rule, lineNumber);
         rule.list = list;
-        rule.name = escapeName(parts.str(1));
-        rule.pattern = parts.str(2);
-        if (parts.str(3).find('i') != std::string::npos) rule.flags |= boost::regex::icase;
+        rule.name = escapeName(std::string(parts.name));
+        rule.pattern = std::string(parts.pattern);
+        if (parts.options.find('i') != std::string_view::npos) rule.flags |= boost::regex::icase;
         entries.push_back(std::move(rule));
     }
 
