@@ -29,7 +29,7 @@
 // dropped. Problems are reported on standard output, in the order of the lines, and never
 // stop the read: "* Settings Parser: Invalid Section Found (<line>)" and "* Invalid Regex at
 // line <n>" (a line that is no rule, a pattern that does not compile, or one whose compile
-// ran past its bound: see compileWithinBounds).
+// ran past its bound: see compileWithinBounds in filter/bounded_compile.h).
 //
 // A read compiles only what the rules held before did not: a rule whose pattern and
 // options (as they act: i or not) the previous rules held keeps that compiled expression,
