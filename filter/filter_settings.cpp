@@ -35,17 +35,12 @@ bool FilterSettings::reload() {
     }
     // Read aside, so that a read that fails half-way keeps the rules in force.
     FilterSettings fresh;
-    fresh.read(in);
+    fresh.readAfter(in, *this);
     if (in.readError() != 0) {
         std::fputs("Settings Parser: Unable to open file\n", stderr);
         return false;
     }
-    headers = std::move(fresh.headers);
-    body = std::move(fresh.body);
-    full = std::move(fresh.full);
-    bodyLineLimit = fresh.bodyLineLimit;
-    ruleNames = std::move(fresh.ruleNames);
-    generationNumber = fresh.generationNumber;
+    adopt(std::move(fresh));
     return true;
 }
 
@@ -57,4 +52,5 @@ void FilterSettings::clear() {
     full.clear();
     bodyLineLimit = 0;
     ruleNames.clear();
+    refusedPatterns.clear();
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <istream>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include <boost/regex.hpp>
@@ -25,15 +26,22 @@
 //   indented under HEADERS, BODY or FULL:
 //     "<name> <blanks> /<pattern>/<options>"               a rule; option i = ignore case
 // Every read starts outside any section, so indented lines before the first header are
-// dropped. Problems are reported on standard output as they are met and never stop the
-// read: "* Settings Parser: Invalid Section Found (<line>)" and "* Invalid Regex at line <n>".
+// dropped. Problems are reported on standard output, in the order of the lines, and never
+// stop the read: "* Settings Parser: Invalid Section Found (<line>)" and "* Invalid Regex at
+// line <n>" (a line that is no rule, a pattern that does not compile, or one whose compile
+// ran past its bound: see compileWithinBounds in filter/bounded_compile.h).
+//
+// A read compiles only what the rules held before did not: a rule whose pattern and
+// options (as they act: i or not) the previous rules held keeps that compiled expression,
+// shared, and a pattern that did not compile then is reported again without a compile.
 class FilterSettings {
 public:
     struct Rule {
         // The rule's name as written, with every backslash doubled and every double quote
         // preceded by a backslash, ready to stand inside a quoted protocol text.
         std::string name;
-        // Compiled once when the file is read; copies of the rule share it.
+        // Compiled once, when a read first met the pattern with these options; copies of the
+        // rule, and the rules of later reads with the same pattern and options, share it.
         boost::regex pattern;
         // The position of name in names().
         std::size_t nameIndex = 0;
@@ -61,7 +69,8 @@ public:
     bool reload();
 
     // Replaces everything held by what the text of a rules file says, exactly as a read of
-    // the file does, messages included.
+    // the file does, messages included (the compiled expressions of the rules held are
+    // reused, as by a read of the file).
     void read(std::istream& in);
 
     // Forgets all rules and sets maxBodyLines to 0.
@@ -77,20 +86,27 @@ public:
     // The MAXBODYLINES setting, 0 when the file does not set it; a scan reads at most
     // maxBodyLines() + 1 body lines, and at least one.
     int maxBodyLines() const { return bodyLineLimit; }
-    // Changes whenever the rules held change (every read and clear), and differs between
-    // holders: what was built from the rules of one generation fits no other.
+    // Changes when the rules held change: at a clear, and at a read whose rules differ from
+    // those held before in any section, name, pattern, option or order (the MAXBODYLINES
+    // setting is no part of it). A read that gives the same rules keeps it. Differs between
+    // holders: what was built from the rules of one generation fits only those rules.
     std::uint64_t generation() const { return generationNumber; }
     // Every distinct rule name of the three lists, in ascending byte order.
     const std::vector<std::string>& names() const { return ruleNames; }
 
 private:
     void indexNames();
+    // Reads into this fresh holder, reusing what previous compiled.
+    void readAfter(std::istream& in, const FilterSettings& previous);
+    void adopt(FilterSettings&& fresh);
 
     std::vector<Rule> headers;
     std::vector<Rule> body;
     std::vector<Rule> full;
     int bodyLineLimit = 0;
     std::vector<std::string> ruleNames;
+    // Pattern and options of every rule of the last read that did not compile.
+    std::unordered_set<std::string> refusedPatterns;
     std::string fileName;
     tmg::fs::FileIdentity lastSeen;
     bool everRead = false;
