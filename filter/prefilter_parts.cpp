@@ -1,0 +1,111 @@
+#include "filter/prefilter_parts_internal.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+namespace cgp {
+namespace PrefilterParts {
+
+namespace {
+
+// The expressions of reading, cheap and costly.
+struct Sorted {
+    std::vector<std::size_t> cheap, costly;
+    std::size_t cheapBytes = 0, costlyBytes = 0;
+};
+
+Sorted sortByCost(const RegexPrefilter::Reading& reading) {
+    std::vector<std::size_t> ruleBytes(reading.always.size(), 0);
+    for (std::size_t i = 0; i < reading.expressions.size(); ++i)
+        ruleBytes[reading.ruleOf[i]] += reading.expressions[i].size();
+    Sorted sorted;
+    for (std::size_t i = 0; i < reading.expressions.size(); ++i) {
+        bool costly = ruleBytes[reading.ruleOf[i]] > costlyRuleBytes;
+        (costly ? sorted.costly : sorted.cheap).push_back(i);
+        (costly ? sorted.costlyBytes : sorted.cheapBytes) += reading.expressions[i].size();
+    }
+    return sorted;
+}
+
+void appendNumber(std::string& key, std::uint32_t number) {
+    for (int shift = 0; shift < 32; shift += 8) key.push_back(static_cast<char>((number >> shift) & 0xff));
+}
+
+Task taskOf(const RegexPrefilter::Reading& reading, const std::vector<std::size_t>& expressions, bool header) {
+    Task task;
+    task.header = header;
+    auto piece = std::make_shared<RegexPrefilter::Reading>();
+    for (std::size_t index : expressions) {
+        const std::string& text = reading.expressions[index];
+        appendNumber(task.key, reading.ruleOf[index]);
+        appendNumber(task.key, static_cast<std::uint32_t>(text.size()));
+        task.key += text;
+        task.weight += text.size();
+        piece->expressions.push_back(text);
+        piece->ruleOf.push_back(reading.ruleOf[index]);
+    }
+    task.reading = std::move(piece);
+    return task;
+}
+
+void addTasks(std::vector<Task>& tasks, const RegexPrefilter::Reading& reading,
+              const std::vector<std::size_t>& expressions, std::size_t partBytes, bool header) {
+    if (expressions.empty()) return;
+    for (const std::vector<std::size_t>& group : cut(reading, expressions, partBytes))
+        tasks.push_back(taskOf(reading, group, header));
+}
+
+}  // namespace
+
+std::vector<std::vector<std::size_t>> cut(const RegexPrefilter::Reading& reading,
+                                          const std::vector<std::size_t>& expressions, std::size_t partBytes) {
+    std::vector<std::vector<std::size_t>> groups;
+    if (expressions.empty()) return groups;
+    const std::size_t half = std::max<std::size_t>(1, partBytes / 2);
+    std::vector<std::size_t> group;
+    std::size_t groupBytes = 0;
+    for (std::size_t at = 0; at < expressions.size();) {
+        // One rule's expressions, and the hash of their text.
+        unsigned int rule = reading.ruleOf[expressions[at]];
+        std::size_t ruleBytes = 0, hash = 0;
+        for (; at < expressions.size() && reading.ruleOf[expressions[at]] == rule; ++at) {
+            const std::string& text = reading.expressions[expressions[at]];
+            hash = hash * 1000003u ^ std::hash<std::string_view>()(text);
+            ruleBytes += text.size();
+            group.push_back(expressions[at]);
+        }
+        groupBytes += ruleBytes;
+        bool chosen = hash % half < ruleBytes;
+        if ((groupBytes >= half && chosen) || groupBytes >= 2 * partBytes) {
+            groups.push_back(std::move(group));
+            group.clear();
+            groupBytes = 0;
+        }
+    }
+    if (!group.empty()) groups.push_back(std::move(group));
+    return groups;
+}
+
+Plan plan(const RegexPrefilter::Reading& header, const RegexPrefilter::Reading& body, std::size_t partBytes) {
+    partBytes = std::max<std::size_t>(1, partBytes);
+    Sorted headerSorted = sortByCost(header), bodySorted = sortByCost(body);
+    std::size_t headerParts = (headerSorted.cheapBytes + partBytes - 1) / partBytes;
+    std::size_t bodyParts = (bodySorted.cheapBytes + partBytes - 1) / partBytes;
+    bool costly = !headerSorted.costly.empty() || !bodySorted.costly.empty();
+    Plan plan;
+    if (costly || headerParts + bodyParts > 2) {
+        addTasks(plan.firstStage, header, headerSorted.cheap, partBytes, true);
+        addTasks(plan.firstStage, body, bodySorted.cheap, partBytes, false);
+    }
+    if (!headerSorted.cheap.empty()) plan.finalStage.push_back(taskOf(header, headerSorted.cheap, true));
+    if (!bodySorted.cheap.empty()) plan.finalStage.push_back(taskOf(body, bodySorted.cheap, false));
+    // Fewer, larger parts of the costly rules: each part scanned is a pass over the line.
+    addTasks(plan.finalStage, header, headerSorted.costly, 3 * partBytes, true);
+    addTasks(plan.finalStage, body, bodySorted.costly, 3 * partBytes, false);
+    return plan;
+}
+
+}  // namespace PrefilterParts
+}  // namespace cgp
