@@ -72,7 +72,7 @@ struct PrefilterBuilder::State {
     int reading = 0;  // 1 while the build thread may call Boost
     std::size_t partBytes = 16 * 1024;
 
-    std::size_t compiles = 0;  // compile threads alive
+    std::size_t compilesBegun = 0;
     std::unordered_map<std::string, std::shared_ptr<Compiled>> parts;  // by PrefilterParts::keyOf
     std::uint64_t nextBuild = 1;
     std::uint64_t running = 0;  // the build on the build thread, 0 between builds
@@ -128,7 +128,6 @@ void compile(const std::shared_ptr<State>& state, std::string key, std::shared_p
         tmg::MutexLock lock(&state->mutex);
         compiled->done = true;
         compiled->part = part;
-        --state->compiles;
         unwanted = !wanted(*state, *compiled) || !part;
         if (unwanted) {
             auto it = state->parts.find(key);
@@ -143,11 +142,36 @@ void compile(const std::shared_ptr<State>& state, std::string key, std::shared_p
     }
 }
 
+// The compile threads of the build thread, joined once their compile is done, so that a
+// thread on its way out still counts against the limit.
+struct Slot {
+    std::thread thread;
+    std::shared_ptr<Compiled> compiled;
+};
+
+// Joins the compile threads that are done. Without the state's mutex.
+void reap(State& state, std::vector<Slot>& slots) {
+    std::vector<Slot> ended;
+    {
+        tmg::MutexLock lock(&state.mutex);
+        for (auto it = slots.begin(); it != slots.end();) {
+            if (it->compiled->done) {
+                ended.push_back(std::move(*it));
+                it = slots.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (Slot& slot : ended) slot.thread.join();
+}
+
 // Brings the parts of tasks about, those at hand first, the others compiled heaviest first
 // on at most partThreads() compile threads in all (those of dropped builds still running
 // included). False when the build was dropped or the builder stopped before all were done,
 // or a compile failed.
-bool compileAll(const std::shared_ptr<State>& state, std::vector<PrefilterParts::Task>& tasks) {
+bool compileAll(const std::shared_ptr<State>& state, std::vector<PrefilterParts::Task>& tasks,
+                std::vector<Slot>& slots) {
     std::vector<PrefilterParts::Task*> order;
     for (PrefilterParts::Task& task : tasks) order.push_back(&task);
     std::stable_sort(order.begin(), order.end(),
@@ -155,35 +179,31 @@ bool compileAll(const std::shared_ptr<State>& state, std::vector<PrefilterParts:
     std::vector<std::shared_ptr<Compiled>> compiled(order.size());
     const std::size_t limit = PrefilterBuilder::partThreads();
     for (;;) {
+        reap(*state, slots);
         {
             tmg::MutexLock lock(&state->mutex);
             if (state->stopped || state->dropped.load()) return false;
             bool all = true;
             for (std::size_t i = 0; i < order.size(); ++i) {
-                if (!compiled[i]) {
-                    std::shared_ptr<Compiled>& entry = state->parts[order[i]->key];
-                    if (!entry) entry = std::make_shared<Compiled>();
-                    if (std::find(entry->builds.begin(), entry->builds.end(), state->running) == entry->builds.end())
-                        entry->builds.push_back(state->running);
-                    compiled[i] = entry;
-                }
+                // Marked by want() and kept since: the running build wants it.
+                if (!compiled[i]) compiled[i] = state->parts.at(order[i]->key);
                 Compiled& entry = *compiled[i];
                 if (entry.done) {
                     if (!entry.part) return false;
                     continue;
                 }
                 all = false;
-                if (entry.begun || state->compiles >= limit) continue;
-                entry.begun = true;
-                ++state->compiles;
+                if (entry.begun || slots.size() >= limit) continue;
                 try {
-                    std::thread(compile, state, order[i]->key, compiled[i], order[i]->reading).detach();
+                    slots.push_back(
+                        Slot{std::thread(compile, state, order[i]->key, compiled[i], order[i]->reading), compiled[i]});
                 } catch (const std::exception&) {
                     // Without a thread the part cannot be had: this stage fails.
-                    --state->compiles;
                     state->parts.erase(order[i]->key);
                     return false;
                 }
+                entry.begun = true;
+                ++state->compilesBegun;
             }
             if (all) break;
         }
@@ -194,14 +214,22 @@ bool compileAll(const std::shared_ptr<State>& state, std::vector<PrefilterParts:
     return true;
 }
 
-// True when every task's part is compiled already.
-bool allAtHand(State& state, const std::vector<PrefilterParts::Task>& tasks) {
+// Marks the parts of both stages as wanted by the running build, so that the parts of a
+// stage it skips stay for the next build too; true when every part of the final stage is
+// compiled already.
+bool want(State& state, const PrefilterParts::Plan& plan) {
     tmg::MutexLock lock(&state.mutex);
-    for (const PrefilterParts::Task& task : tasks) {
-        auto it = state.parts.find(task.key);
-        if (it == state.parts.end() || !it->second->done || !it->second->part) return false;
+    bool atHand = true;
+    for (const std::vector<PrefilterParts::Task>* stage : {&plan.firstStage, &plan.finalStage}) {
+        for (const PrefilterParts::Task& task : *stage) {
+            std::shared_ptr<Compiled>& entry = state.parts[task.key];
+            if (!entry) entry = std::make_shared<Compiled>();
+            if (std::find(entry->builds.begin(), entry->builds.end(), state.running) == entry->builds.end())
+                entry->builds.push_back(state.running);
+            if (stage == &plan.finalStage && (!entry->done || !entry->part)) atHand = false;
+        }
     }
-    return true;
+    return atHand;
 }
 
 std::shared_ptr<RulesPrefilter> assemble(const Job& job, bool final, const RegexPrefilter::Reading& header,
@@ -239,19 +267,21 @@ bool publish(State& state, const Job& job, std::shared_ptr<RulesPrefilter> built
 
 // The stages of a build once its rules are read.
 void compileStages(const std::shared_ptr<State>& state, const Job& job, std::size_t partBytes,
-                   const RegexPrefilter::Reading& header, const RegexPrefilter::Reading& body) {
+                   const RegexPrefilter::Reading& header, const RegexPrefilter::Reading& body,
+                   std::vector<Slot>& slots) {
     PrefilterParts::Plan plan = PrefilterParts::plan(header, body, partBytes);
     // A build whose final parts are all at hand (rules that did not change, or changed back)
     // needs no first stage.
-    if (!plan.firstStage.empty() && !allAtHand(*state, plan.finalStage)) {
-        if (!compileAll(state, plan.firstStage)) return;
+    bool atHand = want(*state, plan);
+    if (!plan.firstStage.empty() && !atHand) {
+        if (!compileAll(state, plan.firstStage, slots)) return;
         if (!publish(*state, job, assemble(job, false, header, body, plan.firstStage), "first stage")) return;
     }
-    if (!compileAll(state, plan.finalStage)) return;
+    if (!compileAll(state, plan.finalStage, slots)) return;
     publish(*state, job, assemble(job, true, header, body, plan.finalStage), "ready");
 }
 
-void build(const std::shared_ptr<State>& state, const Job& job, std::size_t partBytes) {
+void build(const std::shared_ptr<State>& state, const Job& job, std::size_t partBytes, std::vector<Slot>& slots) {
     std::unique_ptr<RegexPrefilter::Reading> header, body;
     try {
         header = RegexPrefilter::read(job.headerLines, &state->dropped);
@@ -268,23 +298,31 @@ void build(const std::shared_ptr<State>& state, const Job& job, std::size_t part
     // An exception leaving this thread would end the filter; without memory for the next
     // stage, the one in service (or none: every rule runs) stays.
     try {
-        compileStages(state, job, partBytes, *header, *body);
+        compileStages(state, job, partBytes, *header, *body, slots);
     } catch (const std::exception&) {
     }
 }
 
-// The build thread: builds the newest rules, one build at a time, until none wait.
+// The build thread: builds the newest rules, one build at a time, until none wait and its
+// compiles have ended.
 void buildThread(const std::shared_ptr<State>& state) {
+    std::vector<Slot> slots;
     for (;;) {
         std::unique_ptr<Job> job;
         std::size_t partBytes;
+        reap(*state, slots);
         {
             tmg::MutexLock lock(&state->mutex);
             state->running = 0;
             prune(*state);
             if (state->stopped || !state->pending) {
-                state->building = false;
-                break;
+                if (slots.empty()) {
+                    state->building = false;
+                    break;
+                }
+                lock.unlock();
+                state->wake.waitFor(1000);
+                continue;
             }
             job = std::move(state->pending);
             state->dropped.store(false);
@@ -292,7 +330,7 @@ void buildThread(const std::shared_ptr<State>& state) {
             state->reading = 1;
             partBytes = state->partBytes;
         }
-        build(state, *job, partBytes);
+        build(state, *job, partBytes, slots);
         job.reset();
         trimMemory();
     }
@@ -371,6 +409,11 @@ bool PrefilterBuilder::waitForTests(std::uint64_t generation, int milliseconds) 
         if (waited >= milliseconds) return false;
         tmg::sleepMilliseconds(1);
     }
+}
+
+std::size_t PrefilterBuilder::compilesBegunForTests() const {
+    tmg::MutexLock lock(&state->mutex);
+    return state->compilesBegun;
 }
 
 void PrefilterBuilder::setPartBytesForTests(std::size_t bytes) {

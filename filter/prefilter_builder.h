@@ -81,6 +81,9 @@ public:
     // without costly rules and of at most two parts' worth is built whole at once.
     void setPartBytesForTests(std::size_t bytes);
 
+    // For tests: the compiles of parts begun so far, by all of this builder's builds.
+    std::size_t compilesBegunForTests() const;
+
     struct State;
 
 private:

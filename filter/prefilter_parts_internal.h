@@ -43,14 +43,19 @@ constexpr std::size_t costlyRuleBytes = 2048;
 // times partBytes. A rule set without costly rules and of at most two parts' worth is
 // built whole at once.
 //
-// Parts are cut where the rules' own text says (not by counting), so that a rule edited,
-// added or removed changes the parts around it only, and the others keep their keys.
+// Parts are cut at fixed ranges of rule numbers, so that a rule edited in place changes the
+// parts that hold it only, and the others keep their keys. (A rule added or removed
+// renumbers the rules after it, whose parts are compiled again.)
 Plan plan(const RegexPrefilter::Reading& header, const RegexPrefilter::Reading& body, std::size_t partBytes);
 
+// The rules per part when rules rules hold bytes expression bytes: about partBytes bytes'
+// worth, rounded up to 1, 2, 3, 4, 6, 8, 12, 16, ... rules, so that the bytes of an edited
+// rule seldom change it.
+std::size_t rulesPerPart(std::size_t rules, std::size_t bytes, std::size_t partBytes);
+
 // Cuts the given expressions of reading (ascending, each rule's together) into groups of
-// about partBytes bytes, each rule's expressions in one group. A group ends after a rule
-// chosen by a hash of its expressions, with a chance that grows with its bytes, once the
-// group holds half of partBytes; it always ends at twice partBytes. No group is empty.
+// the rules numbered [k * per, (k + 1) * per), per = rulesPerPart() of all the reading's
+// rules and those expressions' bytes. No group is empty.
 std::vector<std::vector<std::size_t>> cut(const RegexPrefilter::Reading& reading,
                                           const std::vector<std::size_t>& expressions, std::size_t partBytes);
 
