@@ -76,6 +76,10 @@ struct PrefilterBuilder::State {
     std::unordered_map<std::string, std::shared_ptr<Compiled>> parts;  // by PrefilterParts::keyOf
     std::uint64_t nextBuild = 1;
     std::uint64_t running = 0;  // the build on the build thread, 0 between builds
+    // The build that running dropped, until running has said what it wants: its parts may
+    // be running's too.
+    std::uint64_t previous = 0;
+    bool runningSaid = false;  // running has said what it wants
     std::uint64_t serving = 0;  // the last build whose final prefilter was published
 };
 
@@ -93,19 +97,20 @@ void trimMemory() {
 
 bool wanted(const State& state, const Compiled& compiled) {
     for (std::uint64_t build : compiled.builds)
-        if (build == state.running || build == state.serving) return true;
+        if (build == state.running || build == state.serving || build == state.previous) return true;
     return false;
 }
 
-// Forgets the parts that neither the running build nor the one in service wants; a compile
-// still in flight is forgotten when it ends. Under the state's mutex. The parts go when the
-// last prefilter holding them goes.
+// Forgets the parts that no build wants (wanted()); a compile still in flight is forgotten
+// when it ends. Under the state's mutex. The parts go when the last prefilter holding them
+// goes.
 void prune(State& state) {
     for (auto it = state.parts.begin(); it != state.parts.end();) {
         Compiled& compiled = *it->second;
         compiled.builds.erase(std::remove_if(compiled.builds.begin(), compiled.builds.end(),
                                              [&](std::uint64_t build) {
-                                                 return build != state.running && build != state.serving;
+                                                 return build != state.running && build != state.serving &&
+                                                        build != state.previous;
                                              }),
                               compiled.builds.end());
         if (compiled.builds.empty() && (compiled.done || !compiled.begun)) it = state.parts.erase(it);
@@ -229,6 +234,9 @@ bool want(State& state, const PrefilterParts::Plan& plan) {
             if (stage == &plan.finalStage && (!entry->done || !entry->part)) atHand = false;
         }
     }
+    state.previous = 0;
+    state.runningSaid = true;
+    prune(state);
     return atHand;
 }
 
@@ -313,7 +321,13 @@ void buildThread(const std::shared_ptr<State>& state) {
         reap(*state, slots);
         {
             tmg::MutexLock lock(&state->mutex);
+            // A build ends here dropped or done; when newer rules wait, its parts stay until
+            // the next build has said which of them it wants. (One dropped before it said so
+            // leaves the parts of the build before it.)
+            if (!state->pending || state->stopped) state->previous = 0;
+            else if (state->runningSaid) state->previous = state->running;
             state->running = 0;
+            state->runningSaid = false;
             prune(*state);
             if (state->stopped || !state->pending) {
                 if (slots.empty()) {

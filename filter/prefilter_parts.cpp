@@ -68,18 +68,19 @@ std::size_t rulesPerPart(std::size_t rules, std::size_t bytes, std::size_t partB
 
 std::vector<std::vector<std::size_t>> cut(const RegexPrefilter::Reading& reading,
                                           const std::vector<std::size_t>& expressions, std::size_t partBytes) {
-    std::size_t bytes = 0;
-    for (std::size_t index : expressions) bytes += reading.expressions[index].size();
-    std::size_t per = rulesPerPart(reading.always.size(), bytes, std::max<std::size_t>(1, partBytes));
+    std::size_t bytes = 0, rules = 0;
+    for (std::size_t i = 0; i < expressions.size(); ++i) {
+        bytes += reading.expressions[expressions[i]].size();
+        rules += i == 0 || reading.ruleOf[expressions[i]] != reading.ruleOf[expressions[i - 1]];
+    }
+    std::size_t per = rulesPerPart(rules, bytes, std::max<std::size_t>(1, partBytes));
     std::vector<std::vector<std::size_t>> groups;
-    std::size_t range = 0;
-    for (std::size_t index : expressions) {
-        std::size_t of = reading.ruleOf[index] / per;
-        if (groups.empty() || of != range) {
+    std::size_t rule = 0;  // the position of the expression's rule among those given
+    for (std::size_t i = 0; i < expressions.size(); ++i) {
+        if (i > 0 && reading.ruleOf[expressions[i]] != reading.ruleOf[expressions[i - 1]]) ++rule;
+        if (rule % per == 0 && (i == 0 || reading.ruleOf[expressions[i]] != reading.ruleOf[expressions[i - 1]]))
             groups.emplace_back();
-            range = of;
-        }
-        groups.back().push_back(index);
+        groups.back().push_back(expressions[i]);
     }
     return groups;
 }
@@ -98,8 +99,15 @@ Plan plan(const RegexPrefilter::Reading& header, const RegexPrefilter::Reading& 
     if (!headerSorted.cheap.empty()) plan.finalStage.push_back(taskOf(header, headerSorted.cheap, true));
     if (!bodySorted.cheap.empty()) plan.finalStage.push_back(taskOf(body, bodySorted.cheap, false));
     // Fewer, larger parts of the costly rules: each part scanned is a pass over the line.
-    addTasks(plan.finalStage, header, headerSorted.costly, 3 * partBytes, true);
-    addTasks(plan.finalStage, body, bodySorted.costly, 3 * partBytes, false);
+    // They are few and of very different sizes, so they are balanced by size; an edit of
+    // a cheap rule leaves them as they were.
+    std::size_t costlyPartBytes = 3 * partBytes;
+    for (const auto& side : {std::make_pair(&header, &headerSorted), std::make_pair(&body, &bodySorted)}) {
+        if (side.second->costly.empty()) continue;
+        std::size_t count = (side.second->costlyBytes + costlyPartBytes - 1) / costlyPartBytes;
+        for (const std::vector<std::size_t>& group : RegexPrefilter::split(*side.first, side.second->costly, count))
+            plan.finalStage.push_back(taskOf(*side.first, group, side.first == &header));
+    }
     return plan;
 }
 

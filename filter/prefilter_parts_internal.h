@@ -43,9 +43,11 @@ constexpr std::size_t costlyRuleBytes = 2048;
 // times partBytes. A rule set without costly rules and of at most two parts' worth is
 // built whole at once.
 //
-// Parts are cut at fixed ranges of rule numbers, so that a rule edited in place changes the
-// parts that hold it only, and the others keep their keys. (A rule added or removed
-// renumbers the rules after it, whose parts are compiled again.)
+// The first stage's parts are cut at fixed ranges of the cheap rules, so that a rule edited
+// in place changes the part that holds it only, and the others keep their keys. (A rule
+// added or removed renumbers the rules after it, whose parts are compiled again.) The
+// costly rules are balanced by size (RegexPrefilter::split), which an edit of a cheap rule
+// leaves as it was.
 Plan plan(const RegexPrefilter::Reading& header, const RegexPrefilter::Reading& body, std::size_t partBytes);
 
 // The rules per part when rules rules hold bytes expression bytes: about partBytes bytes'
@@ -54,8 +56,8 @@ Plan plan(const RegexPrefilter::Reading& header, const RegexPrefilter::Reading& 
 std::size_t rulesPerPart(std::size_t rules, std::size_t bytes, std::size_t partBytes);
 
 // Cuts the given expressions of reading (ascending, each rule's together) into groups of
-// the rules numbered [k * per, (k + 1) * per), per = rulesPerPart() of all the reading's
-// rules and those expressions' bytes. No group is empty.
+// per = rulesPerPart() rules each, in order: the first per rules among those given, the next
+// per, and so on. No group is empty.
 std::vector<std::vector<std::size_t>> cut(const RegexPrefilter::Reading& reading,
                                           const std::vector<std::size_t>& expressions, std::size_t partBytes);
 
