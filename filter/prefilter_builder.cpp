@@ -73,7 +73,10 @@ struct PrefilterBuilder::State {
     std::size_t partBytes = 16 * 1024;
 
     std::size_t compilesBegun = 0;
-    std::unordered_map<std::string, std::shared_ptr<Compiled>> parts;  // by PrefilterParts::keyOf
+    std::unordered_map<std::string, std::shared_ptr<Compiled>> parts;  // by Task::key
+    // The expressions of each rule of the last rules read, by readingKey(): the build thread's
+    // alone.
+    std::unordered_map<std::string, std::vector<std::string>> readings;
     std::uint64_t nextBuild = 1;
     std::uint64_t running = 0;  // the build on the build thread, 0 between builds
     // The build that running dropped, until running has said what it wants: its parts may
@@ -289,11 +292,58 @@ void compileStages(const std::shared_ptr<State>& state, const Job& job, std::siz
     publish(*state, job, assemble(job, true, header, body, plan.finalStage), "ready");
 }
 
+std::string readingKey(const PrefilterRule& rule) {
+    return rule.pattern + '\0' + (rule.ignoreCase ? 'i' : '-') + std::to_string(rule.markCount);
+}
+
+// The reading of both sides' rules, through Boost only for the rules not read before: a
+// rule's expressions depend on nothing but its pattern and options. False when dropped.
+bool readRules(State& state, const Job& job, std::unique_ptr<RegexPrefilter::Reading>& header,
+               std::unique_ptr<RegexPrefilter::Reading>& body) {
+    std::unordered_map<std::string, std::vector<std::string>> known;
+    std::vector<PrefilterRule> fresh;
+    std::vector<std::string> freshKeys;
+    for (const std::vector<PrefilterRule>* side : {&job.headerLines, &job.bodyLines}) {
+        for (const PrefilterRule& rule : *side) {
+            std::string key = readingKey(rule);
+            if (known.count(key)) continue;
+            auto it = state.readings.find(key);
+            if (it != state.readings.end()) {
+                known.emplace(key, it->second);  // a copy: a build dropped meanwhile keeps them
+            } else {
+                known.emplace(key, std::vector<std::string>());
+                fresh.push_back(rule);
+                freshKeys.push_back(std::move(key));
+            }
+        }
+    }
+    if (!fresh.empty()) {
+        std::unique_ptr<RegexPrefilter::Reading> read = RegexPrefilter::read(fresh, &state.dropped);
+        if (!read) return false;
+        for (std::size_t i = 0; i < read->expressions.size(); ++i)
+            known[freshKeys[read->ruleOf[i]]].push_back(std::move(read->expressions[i]));
+    }
+    auto assembled = [&](const std::vector<PrefilterRule>& rules) {
+        auto reading = std::make_unique<RegexPrefilter::Reading>();
+        reading->always.assign(rules.size(), 1);
+        for (std::size_t i = 0; i < rules.size(); ++i)
+            for (const std::string& expression : known[readingKey(rules[i])]) {
+                reading->expressions.push_back(expression);
+                reading->ruleOf.push_back(static_cast<unsigned int>(i));
+            }
+        return reading;
+    };
+    header = assembled(job.headerLines);
+    body = assembled(job.bodyLines);
+    // Only the rules of the newest rules read are kept.
+    state.readings = std::move(known);
+    return true;
+}
+
 void build(const std::shared_ptr<State>& state, const Job& job, std::size_t partBytes, std::vector<Slot>& slots) {
     std::unique_ptr<RegexPrefilter::Reading> header, body;
     try {
-        header = RegexPrefilter::read(job.headerLines, &state->dropped);
-        if (header) body = RegexPrefilter::read(job.bodyLines, &state->dropped);
+        if (!readRules(*state, job, header, body)) header.reset();
     } catch (const std::exception&) {
         header.reset();
     }
