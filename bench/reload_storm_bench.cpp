@@ -47,9 +47,16 @@ long tidNow() { return static_cast<long>(syscall(SYS_gettid)); }
 std::FILE* report = stdout;  // standard output itself is the filter's, read by the reader
 
 // The fields of a /proc stat line after the command's closing parenthesis.
+// Empty when the thread has ended meanwhile.
 std::vector<std::string> statFields(const std::string& path) {
-    std::ifstream in(path);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    int fd = open(path.c_str(), O_RDONLY);
+    if (fd >= 0) {
+        char buffer[1024];
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got > 0) text.assign(buffer, static_cast<std::size_t>(got));
+        close(fd);
+    }
     std::vector<std::string> fields;
     std::size_t close = text.rfind(')');
     if (close == std::string::npos) return fields;
@@ -69,10 +76,12 @@ double processCpu() { return cpuOf(statFields("/proc/self/stat")); }
 double threadCpu(long tid) { return cpuOf(statFields("/proc/self/task/" + std::to_string(tid) + "/stat")); }
 
 long residentMiB() {
-    std::ifstream in("/proc/self/status");
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6) / 1024;
-    return 0;
+    long pages = 0, resident = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024) / 1024;
 }
 
 // The threads of the process: how many, and how many of those not in skip are runnable.
