@@ -193,8 +193,13 @@ bool compileAll(const std::shared_ptr<State>& state, std::vector<PrefilterParts:
             if (state->stopped || state->dropped.load()) return false;
             bool all = true;
             for (std::size_t i = 0; i < order.size(); ++i) {
-                // Marked by want() and kept since: the running build wants it.
-                if (!compiled[i]) compiled[i] = state->parts.at(order[i]->key);
+                if (!compiled[i]) {
+                    // Marked by want(), unless a compile of it failed since and took it out.
+                    std::shared_ptr<Compiled>& entry = state->parts[order[i]->key];
+                    if (!entry) entry = std::make_shared<Compiled>();
+                    if (entry->builds.empty()) entry->builds.push_back(state->running);
+                    compiled[i] = entry;
+                }
                 Compiled& entry = *compiled[i];
                 if (entry.done) {
                     if (!entry.part) return false;
