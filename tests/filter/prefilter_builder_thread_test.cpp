@@ -613,7 +613,7 @@ TEST(PrefilterBuilderThread, RapidReloadsRunOneBuildOnAtMostPartThreadsCompiles)
         }
         auto last = std::chrono::steady_clock::now();
         bool ready = false;
-        while (!ready && secondsSince(last) < 60) {
+        while (!ready && secondsSince(last) < 120) {
             peak = std::max(peak, threadCount());
             ready = builder.waitForTests(settings.generation(), 1);
         }
@@ -641,7 +641,7 @@ TEST(PrefilterBuilderThread, ReloadsCompileOnlyThePartsThatChanged) {
     PrefilterBuilder builder;
     builder.setPartBytesForTests(stagedPartBytes);
     builder.start(settings);
-    ASSERT_TRUE(builder.waitForTests(settings.generation(), 30000));
+    ASSERT_TRUE(builder.waitForTests(settings.generation(), 120000));
     const std::size_t fresh = builder.compilesBegunForTests();
     ASSERT_GT(fresh, 10u);
     std::string said = capture.text();
@@ -666,7 +666,7 @@ TEST(PrefilterBuilderThread, ReloadsCompileOnlyThePartsThatChanged) {
         builder.start(settings);
         std::shared_ptr<const cgp::RulesPrefilter> first = firstStageOf(builder, settings.generation());
         EXPECT_EQ(first != nullptr, c.staged);
-        ASSERT_TRUE(builder.waitForTests(settings.generation(), 30000));
+        ASSERT_TRUE(builder.waitForTests(settings.generation(), 120000));
         std::shared_ptr<const cgp::RulesPrefilter> last = builder.ready(settings.generation());
         EXPECT_LE(builder.compilesBegunForTests() - before, c.compiles) << "of " << fresh << " in a fresh build";
         std::string out = capture.text().substr(said.size());
