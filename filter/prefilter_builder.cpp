@@ -9,11 +9,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <exception>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
+#include "filter/prefilter_parts_internal.h"
+#include "foundation/condition.h"
 #include "foundation/log_line.h"
 #include "foundation/mutex.h"
 #include "foundation/process.h"
@@ -28,25 +30,25 @@ std::atomic<std::uint64_t> nextSerial{1};
 
 RulesPrefilter::RulesPrefilter() : serial(nextSerial.fetch_add(1)) {}
 
-struct PrefilterBuilder::State {
-    tmg::MutexInterface mutex;
-    bool stopped = false;
-    std::shared_ptr<std::atomic<bool>> latestStop;  // the newest build's
-    std::shared_ptr<const RulesPrefilter> current;
-    int reading = 0;  // builds that may still call Boost
-    std::size_t partBytes = 16 * 1024;
-};
-
 namespace {
 
-
+// The rules of one start(), to be built.
 struct Job {
     std::uint64_t generation = 0;
     std::size_t ruleCount = 0;
-    std::size_t partBytes = 0;
     std::chrono::steady_clock::time_point began;
     std::vector<PrefilterRule> headerLines;
     std::vector<PrefilterRule> bodyLines;
+};
+
+// One compiled part, shared by every build that wants its expressions: a compile begun for
+// a build that was dropped meanwhile serves the next one when its expressions are still
+// wanted.
+struct Compiled {
+    bool begun = false;
+    bool done = false;
+    std::shared_ptr<const RegexPrefilter::Part> part;  // null when the compile failed
+    std::vector<std::uint64_t> builds;                 // the builds that want it
 };
 
 void append(const std::vector<FilterSettings::Rule>& rules, std::vector<PrefilterRule>& out) {
@@ -55,95 +57,201 @@ void append(const std::vector<FilterSettings::Rule>& rules, std::vector<Prefilte
                                     rule.pattern.mark_count()});
 }
 
-// A rule whose expressions hold more bytes than this may take seconds to compile alone.
-constexpr std::size_t costlyRuleBytes = 2048;
+}  // namespace
 
-// The expressions of a reading: those of its cheap rules and those of its costly ones.
-struct Sorted {
-    std::vector<std::size_t> cheap, costly;
-    std::size_t cheapBytes = 0, costlyBytes = 0;
+struct PrefilterBuilder::State {
+    tmg::MutexInterface mutex;
+    // The build thread waits on it for a compile's end, for newer rules and for the end.
+    tmg::Condition wake;
+    bool stopped = false;
+    std::atomic<bool> gone{false};  // stopped, for the compiles
+    bool building = false;          // the build thread runs
+    std::unique_ptr<Job> pending;   // the newest rules, waiting for the build thread
+    std::atomic<bool> dropped{false};  // the running build's rules are no longer the newest
+    std::shared_ptr<const RulesPrefilter> current;
+    int reading = 0;  // 1 while the build thread may call Boost
+    std::size_t partBytes = 16 * 1024;
+
+    std::size_t compilesBegun = 0;
+    std::unordered_map<std::string, std::shared_ptr<Compiled>> parts;  // by Task::key
+    // The expressions of each rule of the last rules read, by readingKey(): the build thread's
+    // alone.
+    std::unordered_map<std::string, std::vector<std::string>> readings;
+    std::uint64_t nextBuild = 1;
+    std::uint64_t running = 0;  // the build on the build thread, 0 between builds
+    // The build that running dropped, until running has said what it wants: its parts may
+    // be running's too.
+    std::uint64_t previous = 0;
+    bool runningSaid = false;  // running has said what it wants
+    std::uint64_t serving = 0;  // the last build whose final prefilter was published
 };
 
-Sorted sortByCost(const RegexPrefilter::Reading& reading) {
-    std::vector<std::size_t> ruleBytes(reading.always.size(), 0);
-    for (std::size_t i = 0; i < reading.expressions.size(); ++i)
-        ruleBytes[reading.ruleOf[i]] += reading.expressions[i].size();
-    Sorted sorted;
-    for (std::size_t i = 0; i < reading.expressions.size(); ++i) {
-        bool costly = ruleBytes[reading.ruleOf[i]] > costlyRuleBytes;
-        (costly ? sorted.costly : sorted.cheap).push_back(i);
-        (costly ? sorted.costlyBytes : sorted.cheapBytes) += reading.expressions[i].size();
+namespace {
+
+using State = PrefilterBuilder::State;
+
+void trimMemory() {
+#ifdef __GLIBC__
+    // The compiles' working memory, freed on several threads' heaps, goes back to the system
+    // rather than staying with the filter for as long as it runs.
+    malloc_trim(0);
+#endif
+}
+
+bool wanted(const State& state, const Compiled& compiled) {
+    for (std::uint64_t build : compiled.builds)
+        if (build == state.running || build == state.serving || build == state.previous) return true;
+    return false;
+}
+
+// Forgets the parts that no build wants (wanted()); a compile still in flight is forgotten
+// when it ends. Under the state's mutex. The parts go when the last prefilter holding them
+// goes.
+void prune(State& state) {
+    for (auto it = state.parts.begin(); it != state.parts.end();) {
+        Compiled& compiled = *it->second;
+        compiled.builds.erase(std::remove_if(compiled.builds.begin(), compiled.builds.end(),
+                                             [&](std::uint64_t build) {
+                                                 return build != state.running && build != state.serving &&
+                                                        build != state.previous;
+                                             }),
+                              compiled.builds.end());
+        if (compiled.builds.empty() && (compiled.done || !compiled.begun)) it = state.parts.erase(it);
+        else ++it;
     }
-    return sorted;
 }
 
-// Threads for the parts: half the processors, at least one, at most four.
-std::size_t partThreads() {
-    std::size_t processors = std::thread::hardware_concurrency();
-    return std::max<std::size_t>(1, std::min<std::size_t>(4, processors / 2));
-}
-
-// One compile to be done, and what it made.
-struct Task {
-    const RegexPrefilter::Reading* reading = nullptr;
-    std::vector<std::size_t> expressions;
-    std::size_t weight = 0;
+// A compile thread: one part, then it ends. Its result goes to the builds that still want
+// it; when none does, or the builder is gone, it is freed unseen.
+void compile(const std::shared_ptr<State>& state, std::string key, std::shared_ptr<Compiled> compiled,
+             std::shared_ptr<const RegexPrefilter::Reading> reading) {
     std::shared_ptr<const RegexPrefilter::Part> part;
-    bool failed = false;
-};
-
-// Tasks for the given expressions of reading: whole, or in about count parts.
-void addTasks(std::vector<Task>& tasks, const RegexPrefilter::Reading& reading, const std::vector<std::size_t>& expressions,
-              std::size_t count) {
-    if (expressions.empty()) return;
-    std::vector<std::vector<std::size_t>> groups;
-    if (count <= 1) groups.push_back(expressions);
-    else groups = RegexPrefilter::split(reading, expressions, count);
-    for (std::vector<std::size_t>& group : groups) {
-        Task task;
-        task.reading = &reading;
-        for (std::size_t index : group) task.weight += reading.expressions[index].size();
-        task.expressions = std::move(group);
-        tasks.push_back(std::move(task));
+    try {
+        part = RegexPrefilter::compilePart(*reading, nullptr, &state->gone);
+    } catch (const std::exception&) {
+        part.reset();
+    }
+    bool unwanted;
+    {
+        tmg::MutexLock lock(&state->mutex);
+        compiled->done = true;
+        compiled->part = part;
+        unwanted = !wanted(*state, *compiled) || !part;
+        if (unwanted) {
+            auto it = state->parts.find(key);
+            if (it != state->parts.end() && it->second == compiled) state->parts.erase(it);
+            compiled->part.reset();
+        }
+    }
+    state->wake.signal();
+    if (unwanted) {
+        part.reset();
+        trimMemory();
     }
 }
 
-// Runs the tasks, heaviest first, on up to threads threads counting this one; false when
-// stopped or when one of them failed.
-bool runAll(std::vector<Task>& tasks, std::size_t threads, const std::atomic<bool>& stop) {
-    std::vector<Task*> order;
-    for (Task& task : tasks) order.push_back(&task);
-    std::stable_sort(order.begin(), order.end(), [](const Task* a, const Task* b) { return a->weight > b->weight; });
-    std::atomic<std::size_t> next{0};
-    auto work = [&]() {
-        for (std::size_t i; (i = next.fetch_add(1)) < order.size();) {
-            Task& task = *order[i];
-            try {
-                task.part = RegexPrefilter::compilePart(*task.reading, &task.expressions, &stop);
-            } catch (const std::exception&) {
-                task.part.reset();
+// The compile threads of the build thread, joined once their compile is done, so that a
+// thread on its way out still counts against the limit.
+struct Slot {
+    std::thread thread;
+    std::shared_ptr<Compiled> compiled;
+};
+
+// Joins the compile threads that are done. Without the state's mutex.
+void reap(State& state, std::vector<Slot>& slots) {
+    std::vector<Slot> ended;
+    {
+        tmg::MutexLock lock(&state.mutex);
+        for (auto it = slots.begin(); it != slots.end();) {
+            if (it->compiled->done) {
+                ended.push_back(std::move(*it));
+                it = slots.erase(it);
+            } else {
+                ++it;
             }
-            task.failed = !task.part;
-        }
-    };
-    std::vector<std::thread> helpers;
-    for (std::size_t t = 1; t < std::min(threads, order.size()); ++t) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::exception&) {
-            break;  // fewer threads, same result
         }
     }
-    work();
-    for (std::thread& helper : helpers) helper.join();
-    if (stop.load()) return false;
-    return std::none_of(tasks.begin(), tasks.end(), [](const Task& task) { return task.failed; });
+    for (Slot& slot : ended) slot.thread.join();
+}
+
+// Brings the parts of tasks about, those at hand first, the others compiled heaviest first
+// on at most partThreads() compile threads in all (those of dropped builds still running
+// included). False when the build was dropped or the builder stopped before all were done,
+// or a compile failed.
+bool compileAll(const std::shared_ptr<State>& state, std::vector<PrefilterParts::Task>& tasks,
+                std::vector<Slot>& slots) {
+    std::vector<PrefilterParts::Task*> order;
+    for (PrefilterParts::Task& task : tasks) order.push_back(&task);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const PrefilterParts::Task* a, const PrefilterParts::Task* b) { return a->weight > b->weight; });
+    std::vector<std::shared_ptr<Compiled>> compiled(order.size());
+    const std::size_t limit = PrefilterBuilder::partThreads();
+    for (;;) {
+        reap(*state, slots);
+        {
+            tmg::MutexLock lock(&state->mutex);
+            if (state->stopped || state->dropped.load()) return false;
+            bool all = true;
+            for (std::size_t i = 0; i < order.size(); ++i) {
+                if (!compiled[i]) {
+                    // Marked by want(), unless a compile of it failed since and took it out.
+                    std::shared_ptr<Compiled>& entry = state->parts[order[i]->key];
+                    if (!entry) entry = std::make_shared<Compiled>();
+                    if (entry->builds.empty()) entry->builds.push_back(state->running);
+                    compiled[i] = entry;
+                }
+                Compiled& entry = *compiled[i];
+                if (entry.done) {
+                    if (!entry.part) return false;
+                    continue;
+                }
+                all = false;
+                if (entry.begun || slots.size() >= limit) continue;
+                try {
+                    slots.push_back(
+                        Slot{std::thread(compile, state, order[i]->key, compiled[i], order[i]->reading), compiled[i]});
+                } catch (const std::exception&) {
+                    // Without a thread the part cannot be had: this stage fails.
+                    state->parts.erase(order[i]->key);
+                    return false;
+                }
+                entry.begun = true;
+                ++state->compilesBegun;
+            }
+            if (all) break;
+        }
+        state->wake.waitFor(1000);
+    }
+    tmg::MutexLock lock(&state->mutex);
+    for (std::size_t i = 0; i < order.size(); ++i) order[i]->part = compiled[i]->part;
+    return true;
+}
+
+// Marks the parts of both stages as wanted by the running build, so that the parts of a
+// stage it skips stay for the next build too; true when every part of the final stage is
+// compiled already.
+bool want(State& state, const PrefilterParts::Plan& plan) {
+    tmg::MutexLock lock(&state.mutex);
+    bool atHand = true;
+    for (const std::vector<PrefilterParts::Task>* stage : {&plan.firstStage, &plan.finalStage}) {
+        for (const PrefilterParts::Task& task : *stage) {
+            std::shared_ptr<Compiled>& entry = state.parts[task.key];
+            if (!entry) entry = std::make_shared<Compiled>();
+            if (std::find(entry->builds.begin(), entry->builds.end(), state.running) == entry->builds.end())
+                entry->builds.push_back(state.running);
+            if (stage == &plan.finalStage && (!entry->done || !entry->part)) atHand = false;
+        }
+    }
+    state.previous = 0;
+    state.runningSaid = true;
+    prune(state);
+    return atHand;
 }
 
 std::shared_ptr<RulesPrefilter> assemble(const Job& job, bool final, const RegexPrefilter::Reading& header,
-                                         const RegexPrefilter::Reading& body, std::vector<Task>& tasks) {
+                                         const RegexPrefilter::Reading& body, std::vector<PrefilterParts::Task>& tasks) {
     std::vector<std::shared_ptr<const RegexPrefilter::Part>> headerParts, bodyParts;
-    for (Task& task : tasks) (task.reading == &header ? headerParts : bodyParts).push_back(std::move(task.part));
+    for (PrefilterParts::Task& task : tasks) (task.header ? headerParts : bodyParts).push_back(task.part);
     auto built = std::make_shared<RulesPrefilter>();
     built->generation = job.generation;
     built->final = final;
@@ -153,89 +261,172 @@ std::shared_ptr<RulesPrefilter> assemble(const Job& job, bool final, const Regex
 }
 
 // Puts built in service unless the build was dropped meanwhile; false when it was.
-bool publish(PrefilterBuilder::State& state, const std::atomic<bool>& stop, const Job& job,
-             std::shared_ptr<RulesPrefilter> built, const char* what) {
+bool publish(State& state, const Job& job, std::shared_ptr<RulesPrefilter> built, const char* what) {
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - job.began).count();
     char took[32];
     std::snprintf(took, sizeof took, "%.1f", seconds);
+    std::shared_ptr<const RulesPrefilter> replaced;
     tmg::MutexLock lock(&state.mutex);
-    if (state.stopped || stop.load()) return false;
+    if (state.stopped || state.dropped.load()) return false;
+    replaced = std::move(state.current);
     state.current = std::move(built);
+    if (state.current->final) {
+        state.serving = state.running;
+        prune(state);
+    }
     // Standard output is the protocol channel: the line goes out whole, under the output
     // mutex, like every log line.
     tmg::logline() << "Prefilter " << what << ": " << job.ruleCount << " rules in " << took << " s";
+    lock.unlock();
     return true;
 }
 
 // The stages of a build once its rules are read.
-void compileStages(PrefilterBuilder::State& state, const std::atomic<bool>& stop, const Job& job,
-                   const RegexPrefilter::Reading& header, const RegexPrefilter::Reading& body) {
-    // The engine's compile time grows far faster than the expressions, and some rules take
-    // seconds alone. So a large rule set is served first by its cheap rules, compiled in
-    // parts side by side (the costly ones always run meanwhile); then by the cheap rules in
-    // one database, which scans faster, beside the costly ones in parts.
-    std::size_t threads = partThreads();
-    std::size_t partBytes = std::max<std::size_t>(1, job.partBytes);
-    Sorted headerSorted = sortByCost(header), bodySorted = sortByCost(body);
-    std::size_t headerParts = (headerSorted.cheapBytes + partBytes - 1) / partBytes;
-    std::size_t bodyParts = (bodySorted.cheapBytes + partBytes - 1) / partBytes;
-    bool costly = !headerSorted.costly.empty() || !bodySorted.costly.empty();
-    if (costly || headerParts + bodyParts > 2) {
-        std::vector<Task> tasks;
-        addTasks(tasks, header, headerSorted.cheap, headerParts);
-        addTasks(tasks, body, bodySorted.cheap, bodyParts);
-        if (!runAll(tasks, threads, stop)) return;
-        if (!publish(state, stop, job, assemble(job, false, header, body, tasks), "first stage")) return;
+void compileStages(const std::shared_ptr<State>& state, const Job& job, std::size_t partBytes,
+                   const RegexPrefilter::Reading& header, const RegexPrefilter::Reading& body,
+                   std::vector<Slot>& slots) {
+    PrefilterParts::Plan plan = PrefilterParts::plan(header, body, partBytes);
+    // A build whose final parts are all at hand (rules that did not change, or changed back)
+    // needs no first stage.
+    bool atHand = want(*state, plan);
+    if (!plan.firstStage.empty() && !atHand) {
+        if (!compileAll(state, plan.firstStage, slots)) return;
+        if (!publish(*state, job, assemble(job, false, header, body, plan.firstStage), "first stage")) return;
     }
-    std::vector<Task> tasks;
-    addTasks(tasks, header, headerSorted.cheap, 1);
-    addTasks(tasks, body, bodySorted.cheap, 1);
-    // Fewer, larger parts of the costly rules: each part scanned is a pass over the line.
-    std::size_t costlyPartBytes = 3 * partBytes;
-    addTasks(tasks, header, headerSorted.costly, (headerSorted.costlyBytes + costlyPartBytes - 1) / costlyPartBytes);
-    addTasks(tasks, body, bodySorted.costly, (bodySorted.costlyBytes + costlyPartBytes - 1) / costlyPartBytes);
-    if (!runAll(tasks, threads, stop)) return;
-    if (!publish(state, stop, job, assemble(job, true, header, body, tasks), "ready")) return;
-#ifdef __GLIBC__
-    // The compiles' working memory, freed on several threads' heaps, goes back to the system
-    // rather than staying with the filter for as long as it runs.
-    malloc_trim(0);
-#endif
+    if (!compileAll(state, plan.finalStage, slots)) return;
+    publish(*state, job, assemble(job, true, header, body, plan.finalStage), "ready");
 }
 
-void build(const std::shared_ptr<PrefilterBuilder::State>& state, const std::shared_ptr<std::atomic<bool>>& stop,
-           const Job& job) {
+std::string readingKey(const PrefilterRule& rule) {
+    return rule.pattern + '\0' + (rule.ignoreCase ? 'i' : '-') + std::to_string(rule.markCount);
+}
+
+// The reading of both sides' rules, through Boost only for the rules not read before: a
+// rule's expressions depend on nothing but its pattern and options. False when dropped.
+bool readRules(State& state, const Job& job, std::unique_ptr<RegexPrefilter::Reading>& header,
+               std::unique_ptr<RegexPrefilter::Reading>& body) {
+    std::unordered_map<std::string, std::vector<std::string>> known;
+    std::vector<PrefilterRule> fresh;
+    std::vector<std::string> freshKeys;
+    for (const std::vector<PrefilterRule>* side : {&job.headerLines, &job.bodyLines}) {
+        for (const PrefilterRule& rule : *side) {
+            std::string key = readingKey(rule);
+            if (known.count(key)) continue;
+            auto it = state.readings.find(key);
+            if (it != state.readings.end()) {
+                known.emplace(key, it->second);  // a copy: a build dropped meanwhile keeps them
+            } else {
+                known.emplace(key, std::vector<std::string>());
+                fresh.push_back(rule);
+                freshKeys.push_back(std::move(key));
+            }
+        }
+    }
+    if (!fresh.empty()) {
+        std::unique_ptr<RegexPrefilter::Reading> read = RegexPrefilter::read(fresh, &state.dropped);
+        if (!read) return false;
+        for (std::size_t i = 0; i < read->expressions.size(); ++i)
+            known[freshKeys[read->ruleOf[i]]].push_back(std::move(read->expressions[i]));
+    }
+    auto assembled = [&](const std::vector<PrefilterRule>& rules) {
+        auto reading = std::make_unique<RegexPrefilter::Reading>();
+        reading->always.assign(rules.size(), 1);
+        for (std::size_t i = 0; i < rules.size(); ++i)
+            for (const std::string& expression : known[readingKey(rules[i])]) {
+                reading->expressions.push_back(expression);
+                reading->ruleOf.push_back(static_cast<unsigned int>(i));
+            }
+        return reading;
+    };
+    header = assembled(job.headerLines);
+    body = assembled(job.bodyLines);
+    // Only the rules of the newest rules read are kept.
+    state.readings = std::move(known);
+    return true;
+}
+
+void build(const std::shared_ptr<State>& state, const Job& job, std::size_t partBytes, std::vector<Slot>& slots) {
     std::unique_ptr<RegexPrefilter::Reading> header, body;
     try {
-        header = RegexPrefilter::read(job.headerLines, stop.get());
-        if (header) body = RegexPrefilter::read(job.bodyLines, stop.get());
+        if (!readRules(*state, job, header, body)) header.reset();
     } catch (const std::exception&) {
         header.reset();
     }
     {
         tmg::MutexLock lock(&state->mutex);
-        --state->reading;
+        state->reading = 0;
     }
     if (!header || !body) return;
 
     // An exception leaving this thread would end the filter; without memory for the next
     // stage, the one in service (or none: every rule runs) stays.
     try {
-        compileStages(*state, *stop, job, *header, *body);
+        compileStages(state, job, partBytes, *header, *body, slots);
     } catch (const std::exception&) {
     }
 }
 
+// The build thread: builds the newest rules, one build at a time, until none wait and its
+// compiles have ended.
+void buildThread(const std::shared_ptr<State>& state) {
+    std::vector<Slot> slots;
+    for (;;) {
+        std::unique_ptr<Job> job;
+        std::size_t partBytes;
+        reap(*state, slots);
+        {
+            tmg::MutexLock lock(&state->mutex);
+            // A build ends here dropped or done; when newer rules wait, its parts stay until
+            // the next build has said which of them it wants. (One dropped before it said so
+            // leaves the parts of the build before it.)
+            if (!state->pending || state->stopped) state->previous = 0;
+            else if (state->runningSaid) state->previous = state->running;
+            state->running = 0;
+            state->runningSaid = false;
+            prune(*state);
+            if (state->stopped || !state->pending) {
+                if (slots.empty()) {
+                    state->building = false;
+                    break;
+                }
+                lock.unlock();
+                state->wake.waitFor(1000);
+                continue;
+            }
+            job = std::move(state->pending);
+            state->dropped.store(false);
+            state->running = state->nextBuild++;
+            state->reading = 1;
+            partBytes = state->partBytes;
+        }
+        build(state, *job, partBytes, slots);
+        job.reset();
+        trimMemory();
+    }
+    trimMemory();
+}
+
 }  // namespace
+
+std::size_t PrefilterBuilder::partThreads() {
+    std::size_t processors = std::thread::hardware_concurrency();
+    return std::max<std::size_t>(1, std::min<std::size_t>(4, processors / 2));
+}
 
 PrefilterBuilder::PrefilterBuilder() : state(std::make_shared<State>()) {}
 
 PrefilterBuilder::~PrefilterBuilder() {
+    {
+        tmg::MutexLock lock(&state->mutex);
+        state->stopped = true;
+        state->gone.store(true);
+        state->dropped.store(true);
+        state->pending.reset();
+    }
+    state->wake.signal();
     for (;;) {
         {
             tmg::MutexLock lock(&state->mutex);
-            state->stopped = true;
-            if (state->latestStop) state->latestStop->store(true);
             if (state->reading == 0) return;
         }
         tmg::sleepMilliseconds(1);
@@ -243,29 +434,34 @@ PrefilterBuilder::~PrefilterBuilder() {
 }
 
 void PrefilterBuilder::start(const FilterSettings& rules) {
-    Job job;
-    job.generation = rules.generation();
-    job.began = std::chrono::steady_clock::now();
-    append(rules.headerRules(), job.headerLines);
-    append(rules.fullRules(), job.headerLines);
-    append(rules.bodyRules(), job.bodyLines);
-    append(rules.fullRules(), job.bodyLines);
-    job.ruleCount = rules.headerRules().size() + rules.bodyRules().size() + rules.fullRules().size();
+    auto job = std::make_unique<Job>();
+    job->generation = rules.generation();
+    job->began = std::chrono::steady_clock::now();
+    append(rules.headerRules(), job->headerLines);
+    append(rules.fullRules(), job->headerLines);
+    append(rules.bodyRules(), job->bodyLines);
+    append(rules.fullRules(), job->bodyLines);
+    job->ruleCount = rules.headerRules().size() + rules.bodyRules().size() + rules.fullRules().size();
 
-    auto stop = std::make_shared<std::atomic<bool>>(false);
-    {
-        tmg::MutexLock lock(&state->mutex);
-        if (state->latestStop) state->latestStop->store(true);
-        state->latestStop = stop;
-        state->current.reset();
-        job.partBytes = state->partBytes;
-        ++state->reading;
+    std::shared_ptr<const RulesPrefilter> replaced;
+    tmg::MutexLock lock(&state->mutex);
+    replaced = std::move(state->current);
+    state->pending = std::move(job);
+    if (state->building) {
+        // The build running gives up at its next part; its compiles in flight end on their
+        // slots and serve these rules when their expressions are still wanted.
+        state->dropped.store(true);
+        lock.unlock();
+        state->wake.signal();
+        return;
     }
+    state->building = true;
     try {
-        std::thread(build, state, stop, std::move(job)).detach();
+        std::thread(buildThread, state).detach();
     } catch (const std::exception&) {
-        tmg::MutexLock lock(&state->mutex);
-        --state->reading;
+        // Without a thread to build on there is no prefilter, and the scan runs every rule.
+        state->building = false;
+        state->pending.reset();
     }
 }
 
@@ -284,9 +480,14 @@ bool PrefilterBuilder::waitForTests(std::uint64_t generation, int milliseconds) 
     }
 }
 
+std::size_t PrefilterBuilder::compilesBegunForTests() const {
+    tmg::MutexLock lock(&state->mutex);
+    return state->compilesBegun;
+}
+
 void PrefilterBuilder::setPartBytesForTests(std::size_t bytes) {
     tmg::MutexLock lock(&state->mutex);
-    state->partBytes = bytes;
+    state->partBytes = std::max<std::size_t>(1, bytes);
 }
 
 }  // namespace cgp

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -29,11 +30,22 @@ struct RulesPrefilter {
 // it always did.
 //
 // A large rule set is built in two stages, because the engine's compile time grows much
-// faster than the rules: first in parts compiled side by side on at most half the
-// processors (at most four threads), which is in service within seconds and logs
-// "* Prefilter first stage: <n> rules in <s> s"; then whole, which scans faster, replaces
-// it and logs "* Prefilter ready: <n> rules in <s> s". A small one is built whole at once
-// and logs only the second line. The seconds count from start().
+// faster than the rules: first in parts compiled side by side, which is in service within
+// seconds and logs "* Prefilter first stage: <n> rules in <s> s"; then whole, which scans
+// faster, replaces it and logs "* Prefilter ready: <n> rules in <s> s". A small one is built
+// whole at once and logs only the second line. The seconds count from start().
+//
+// One build runs at a time, on one build thread, and its compiles run on at most
+// partThreads() threads of their own: newer rules wait for those slots, whatever the rate
+// of start(), and take them over part by part as the compiles of the build they dropped
+// end (a compile cannot be cut short). The build thread and the compile threads end when
+// there is nothing left to build.
+//
+// Parts whose expressions a build wants again (those of the prefilter in service, of the
+// build it dropped, or a compile of that build still in flight) are not compiled again: a
+// rule edited changes only the parts around it, and rules that come back unchanged are
+// ready as soon as they are read. What is kept is what the prefilter in service and the
+// build running want; the rest is freed as builds end.
 //
 // Used from one thread (the one that loads the rules); the builds run on threads of their
 // own.
@@ -46,8 +58,14 @@ public:
     PrefilterBuilder(const PrefilterBuilder&) = delete;
     PrefilterBuilder& operator=(const PrefilterBuilder&) = delete;
 
-    // Starts a build for the rules as they are now; a build of older rules is dropped.
-    // Without a thread to build on there is no prefilter, and the scan runs every rule.
+    // The compile threads a builder may have alive at once: half the processors, at least
+    // one, at most four.
+    static std::size_t partThreads();
+
+    // Builds the rules as they are now, once the build running (of older rules, which is
+    // dropped) has let go; a build of older rules not yet begun is never begun. The
+    // prefilter in service is for the older rules, so ready() gives it no more. Without a
+    // thread to build on there is no prefilter, and the scan runs every rule.
     void start(const FilterSettings& rules);
 
     // The prefilter in service for the rules of that generation (first stage or final),
@@ -62,6 +80,9 @@ public:
     // 16 KiB; the costly rules of the final one go in parts of three times that). A rule set
     // without costly rules and of at most two parts' worth is built whole at once.
     void setPartBytesForTests(std::size_t bytes);
+
+    // For tests: the compiles of parts begun so far, by all of this builder's builds.
+    std::size_t compilesBegunForTests() const;
 
     struct State;
 

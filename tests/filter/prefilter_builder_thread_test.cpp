@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <boost/regex.hpp>
@@ -585,6 +586,135 @@ TEST(PrefilterBuilderThread, OnlyCostlyRulesOrSeveralPartsMakeAFirstStage) {
             (c.staged ? stageLine("first stage", c.ruleCount) : "") + stageLine("ready", c.ruleCount);
         EXPECT_TRUE(boost::regex_match(out, boost::regex(expected))) << out;
     }
+}
+
+// The staged rules with one cheap body rule's pattern changed in place (to one that
+// matches "bk7_zz5"); the text unchanged when the rule is not there.
+std::string withBk7Edited(std::string text) {
+    const std::string rule = "Bk7 /\\bbk7_[0-9]{1,3}(?:ab|cd)/";
+    std::size_t at = text.find(rule);
+    if (at != std::string::npos) text.replace(at, rule.size(), "Bk7 /\\bbk7_zz[0-9]+/");
+    return text;
+}
+
+// Rules read anew at a rate no build can keep up with: one build runs at a time, the
+// threads of the builds are never more than the build thread and partThreads() compiles
+// (those left running by dropped builds included), and the newest rules' prefilter comes.
+TEST(PrefilterBuilderThread, RapidReloadsRunOneBuildOnAtMostPartThreadsCompiles) {
+    const StagedRules rules = stagedRules(61, 50);
+    const std::string edited = withBk7Edited(rules.text);
+    ASSERT_NE(edited, rules.text);
+    const std::string others = stagedRules(62, 50).text;
+    // A sanitizer starts a thread of its own with the first thread of the process.
+    std::thread([] {}).join();
+    const std::size_t threads = settledThreadCount();
+    const std::size_t limit = threads + 1 + PrefilterBuilder::partThreads();
+    testsupport::CaptureStdout capture;
+    std::size_t peak = 0;
+    {
+        PrefilterBuilder builder;
+        builder.setPartBytesForTests(stagedPartBytes);
+        FilterSettings settings;
+        auto began = std::chrono::steady_clock::now();
+        // Two sets that differ in one rule, and now and then one that has nothing in common,
+        // at intervals from far shorter than a build to about one first stage.
+        int reloads = 0;
+        for (; secondsSince(began) < 4; ++reloads) {
+            readRules(settings, reloads % 7 == 6 ? others : reloads % 2 ? edited : rules.text);
+            builder.start(settings);
+            auto interval = std::chrono::steady_clock::now();
+            int wait = (reloads % 5) * 25;
+            do {
+                peak = std::max(peak, threadCount());
+                tmg::sleepMilliseconds(1);
+            } while (secondsSince(interval) * 1000 < wait);
+        }
+        auto last = std::chrono::steady_clock::now();
+        bool ready = false;
+        while (!ready && secondsSince(last) < 120) {
+            peak = std::max(peak, threadCount());
+            ready = builder.waitForTests(settings.generation(), 1);
+        }
+        ASSERT_TRUE(ready) << "the newest rules' prefilter did not come after " << reloads << " reloads";
+        std::shared_ptr<const cgp::RulesPrefilter> built = builder.ready(settings.generation());
+        EXPECT_EQ(built->bodyLines->ruleCount(), settings.bodyRules().size() + settings.fullRules().size());
+        // Nothing is left to build: the threads go.
+        EXPECT_TRUE(threadsBackTo(threads)) << threadCount() << " threads, " << threads << " before";
+    }
+    capture.stop();
+    EXPECT_LE(peak, limit) << "threads beside the " << threads << " of the test: at most the build thread and "
+                           << PrefilterBuilder::partThreads() << " compiles";
+}
+
+// A build after a reload compiles only the parts whose expressions it does not have yet:
+// none for the same rules read again, the parts around the rule for a one-rule edit. What
+// it serves answers as the bare scan at every stage.
+TEST(PrefilterBuilderThread, ReloadsCompileOnlyThePartsThatChanged) {
+    const StagedRules rules = stagedRules(71, 50);
+    const std::string edited = withBk7Edited(rules.text);
+    ASSERT_NE(edited, rules.text);
+    FilterSettings settings;
+    readRules(settings, rules.text);
+    testsupport::CaptureStdout capture;
+    PrefilterBuilder builder;
+    builder.setPartBytesForTests(stagedPartBytes);
+    builder.start(settings);
+    ASSERT_TRUE(builder.waitForTests(settings.generation(), 120000));
+    const std::size_t fresh = builder.compilesBegunForTests();
+    ASSERT_GT(fresh, 10u);
+    std::string said = capture.text();
+
+    const struct {
+        const char* name;
+        const std::string& text;
+        std::size_t compiles;  // at most
+        bool staged;
+    } cases[] = {
+        {"the same rules read again", rules.text, 0, false},
+        // The edited rule's part of the first stage (and the one after it, when the cut
+        // between them moved), and the cheap body rules whole.
+        {"one body rule edited", edited, 3, true},
+    };
+    cgp::MessageScanner scanner;
+    unsigned int request = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t before = builder.compilesBegunForTests();
+        readRules(settings, c.text);
+        builder.start(settings);
+        std::shared_ptr<const cgp::RulesPrefilter> first = firstStageOf(builder, settings.generation());
+        EXPECT_EQ(first != nullptr, c.staged);
+        ASSERT_TRUE(builder.waitForTests(settings.generation(), 120000));
+        std::shared_ptr<const cgp::RulesPrefilter> last = builder.ready(settings.generation());
+        EXPECT_LE(builder.compilesBegunForTests() - before, c.compiles) << "of " << fresh << " in a fresh build";
+        std::string out = capture.text().substr(said.size());
+        said += out;
+        std::string expected =
+            (c.staged ? stageLine("first stage", rules.ruleCount) : "") + stageLine("ready", rules.ruleCount);
+        EXPECT_TRUE(boost::regex_match(out, boost::regex(expected))) << out;
+
+        const struct {
+            const char* message;
+            const char* names;
+        } messages[] = {
+            {"Subject: hk3_abx\n\nsee bk7_zz5 here\n", c.staged ? "Bk7 Hk3" : "Hk3"},
+            {"Subject: none\n\nsee bk7_12cd and bk8_12cd\n", c.staged ? "Bk8" : "Bk7 Bk8"},
+        };
+        for (const auto& m : messages) {
+            SCOPED_TRACE(m.message);
+            std::string expectedLines;
+            std::istringstream names(m.names);
+            for (std::string name; names >> name;) expectedLines += "X-Regex-Match: " + name + "\n";
+            for (const cgp::RulesPrefilter* prefilter :
+                 {static_cast<const cgp::RulesPrefilter*>(nullptr), first.get(), last.get()}) {
+                if (!prefilter && first && last) continue;
+                std::istringstream in(m.message);
+                EXPECT_EQ(joined(scanner.scan(in, settings, true, ++request, prefilter).lines), expectedLines)
+                    << (!prefilter ? "without prefilter" : prefilter->final ? "final" : "first stage");
+            }
+        }
+    }
+    capture.stop();
 }
 
 }  // namespace
