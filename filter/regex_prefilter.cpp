@@ -5,11 +5,15 @@
 
 #include <hs/hs.h>
 
+#include "filter/prefilter_odds_internal.h"
 #include "filter/prefilter_pattern.h"
 
 namespace cgp {
 
 namespace {
+
+// Rules estimated to match at least this share of ordinary lines are always run.
+constexpr double broadRuleShare = 0.5;
 
 struct Marks {
     std::uint32_t* seen;
@@ -41,6 +45,8 @@ std::unique_ptr<RegexPrefilter::Reading> RegexPrefilter::read(const std::vector<
         prefilter::PatternNode tree;
         if (!prefilter::readPattern(rules[i].pattern, rules[i].ignoreCase, rules[i].markCount, oracle, tree)) continue;
         if (prefilter::matchesEmpty(tree)) continue;
+        // The engine would name such a rule on nearly every line, at a high price per line.
+        if (prefilter::shareOfLinesNamed(tree) >= broadRuleShare) continue;
         for (std::string& piece : prefilter::emitPieces(prefilter::coreOf(tree, core), limit)) {
             reading->expressions.push_back(std::move(piece));
             reading->ruleOf.push_back(static_cast<unsigned int>(i));
