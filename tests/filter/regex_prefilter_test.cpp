@@ -291,6 +291,38 @@ TEST(RegexPrefilter, EveryBoostMatchIsACandidate) { everyBoostMatchIsACandidate(
 TEST(RegexPrefilter, EveryBoostMatchIsACandidateOfRulesCutToTheirCores) { everyBoostMatchIsACandidate(1, 3); }
 TEST(RegexPrefilter, EveryBoostMatchIsACandidateOfPartsSideBySide) { everyBoostMatchIsACandidate(2, 3); }
 
+// A long node repeated at least twice, given by its core, still needs two copies of the core
+// on a line: one field name alone does not name a rule of several in a row.
+TEST(RegexPrefilter, ARepeatedLongNodeNeedsTwoCopiesOfItsCore) {
+    Compiled compiled = compile({{"(?:(?:apple|banana|cherry|durian|elderberry)[ ,:]+){3}", true},
+                                 {"(?:apple|banana|cherry|durian|elderberry)[ ,:]+", true}});
+    ASSERT_EQ(compiled.rules.size(), 2u);
+    std::unique_ptr<RegexPrefilter::Reading> reading = RegexPrefilter::read(compiled.rules, nullptr, 16000, 20);
+    ASSERT_TRUE(reading);
+    std::unique_ptr<RegexPrefilter> prefilter = RegexPrefilter::compile(std::move(*reading));
+    ASSERT_TRUE(prefilter);
+    EXPECT_EQ(prefilter->alwaysRunCount(), 0u);
+    RegexPrefilter::Scratch scratch;
+    ASSERT_TRUE(prefilter->prepare(scratch));
+    struct Case {
+        std::string line;
+        bool repeated, single;
+    };
+    for (const Case& c : std::vector<Case>{{"Cherry: the one fruit", false, true},
+                                           {"cherry, then some durian", true, true},
+                                           {"APPLE, banana: Durian ", true, true},
+                                           {"no fruit at all", false, false}}) {
+        prefilter->scan(c.line.data(), c.line.data() + c.line.size(), scratch);
+        EXPECT_EQ(prefilter->isCandidate(scratch, 0), c.repeated) << c.line;
+        EXPECT_EQ(prefilter->isCandidate(scratch, 1), c.single) << c.line;
+        for (std::size_t i = 0; i < 2; ++i) {
+            if (boostMatches(compiled.expressions[i], c.line)) {
+                EXPECT_TRUE(prefilter->isCandidate(scratch, i)) << c.line;
+            }
+        }
+    }
+}
+
 // A rule far over the engine's length limit is cut into expressions under it, and still
 // names every line it matches.
 TEST(RegexPrefilter, LongRulesAreCutUnderTheEngineLimit) {
