@@ -22,6 +22,12 @@ std::string answer(const cgp::ScanResult& result) {
     return text;
 }
 
+// Starts a build of rules and waits for its final prefilter; false when none came.
+bool built(cgp::PrefilterBuilder& builder, const FilterSettings& rules) {
+    builder.start(rules);
+    return builder.waitForTests(rules.generation(), 20000);
+}
+
 TEST(PrefilteredScanThreadTest, AnswersAsTheBareScanDoes) {
     std::mt19937 random(7);
     testsupport::RegexGrammar grammar([&](unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(random); });
@@ -43,8 +49,7 @@ TEST(PrefilteredScanThreadTest, AnswersAsTheBareScanDoes) {
         std::istringstream in(text);
         rules.read(in);
         cgp::PrefilterBuilder builder;
-        builder.start(rules);
-        ASSERT_TRUE(builder.waitForTests(rules.generation(), 20000));
+        ASSERT_TRUE(built(builder, rules));
         std::shared_ptr<const cgp::RulesPrefilter> prefilter = builder.ready(rules.generation());
         cgp::MessageScanner bare, prefiltered;
         for (int m = 0; m < 40; ++m) {
@@ -88,8 +93,7 @@ TEST(PrefilteredScanThreadTest, ARuleLeftOutCannotLogALibraryFailure) {
     rules.read(text);
     testsupport::CaptureStdout capture;
     cgp::PrefilterBuilder builder;
-    builder.start(rules);
-    ASSERT_TRUE(builder.waitForTests(rules.generation(), 20000));
+    ASSERT_TRUE(built(builder, rules));
     std::string before = capture.text();
     const std::string message = "S: x\n\n" + std::string(40, 'x') + "\n";
     cgp::MessageScanner scanner;
@@ -116,8 +120,7 @@ TEST(PrefilteredScanThreadTest, RulesOfOnePatternAnswerAsTheBareScan) {
     rules.read(text);
     testsupport::CaptureStdout capture;
     cgp::PrefilterBuilder builder;
-    builder.start(rules);
-    ASSERT_TRUE(builder.waitForTests(rules.generation(), 20000));
+    ASSERT_TRUE(built(builder, rules));
     std::string before = capture.text();
     const std::string messages[] = {"Subject: " + std::string(40, 'x') + "zxxy\n\nno\nBODY\nbody\n",
                                     "Subject: bady\n\nBiDy\n", "Subject: xxy\n\nbody\n", "S: t\n\nBODY\n"};
