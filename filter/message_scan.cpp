@@ -2,8 +2,11 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <exception>
 #include <ios>
+#include <map>
+#include <utility>
 
 #include "foundation/log_line.h"
 #include "foundation/read_line.h"
@@ -47,8 +50,11 @@ ScanResult MessageScanner::scan(std::istream& in, const FilterSettings& rules, b
         // prefilter; the serial tells a new prefilter at a freed one's address apart.
         if (prefilter->serial != preparedSerial) {
             preparedSerial = 0;
-            if (prefilter->headerLines->prepare(headerScratch) && prefilter->bodyLines->prepare(bodyScratch))
+            if (prefilter->headerLines->prepare(headerScratch) && prefilter->bodyLines->prepare(bodyScratch)) {
+                findTwins(rules.headerRules(), rules.fullRules(), headerTwins);
+                findTwins(rules.bodyRules(), rules.fullRules(), bodyTwins);
                 preparedSerial = prefilter->serial;
+            }
         }
         if (preparedSerial == prefilter->serial) prefilterInUse = prefilter;
     }
@@ -93,7 +99,7 @@ void MessageScanner::headerPass(std::istream& in, const FilterSettings& rules) {
         if (before < headerBudgetBytes) {
             if (cut) longLine = true;
             testLine(rules.headerRules(), rules.fullRules(),
-                     prefilterInUse ? prefilterInUse->headerLines.get() : nullptr, headerScratch);
+                     prefilterInUse ? prefilterInUse->headerLines.get() : nullptr, headerScratch, headerTwins);
         } else if (!overLogged) {
             overLogged = true;
             tmg::logline(requestNumber) << "Header over " << headerBudgetBytes
@@ -113,7 +119,7 @@ void MessageScanner::bodyPass(std::istream& in, const FilterSettings& rules) {
         readTestedLine(in, !last, cut);
         if (cut) longLine = true;
         testLine(rules.bodyRules(), rules.fullRules(), prefilterInUse ? prefilterInUse->bodyLines.get() : nullptr,
-                 bodyScratch);
+                 bodyScratch, bodyTwins);
         if (++count > rules.maxBodyLines()) break;
     }
 }
@@ -143,7 +149,7 @@ std::size_t MessageScanner::skipRestOfLine(std::istream& in) {
 
 void MessageScanner::testLine(const std::vector<FilterSettings::Rule>& first,
                               const std::vector<FilterSettings::Rule>& full, const RegexPrefilter* prefilter,
-                              RegexPrefilter::Scratch& scratch) {
+                              RegexPrefilter::Scratch& scratch, Twins& twins) {
     if (!prefilter) {
         for (const auto* rules : {&first, &full})
             for (const FilterSettings::Rule& rule : *rules)
@@ -153,25 +159,56 @@ void MessageScanner::testLine(const std::vector<FilterSettings::Rule>& first,
     // A failed engine pass names every rule. The candidates come in rule order, so the
     // rules meet the line in the same order as without the prefilter.
     prefilter->scan(line.data(), line.data() + line.size(), scratch);
+    if (++twins.stamp == 0) {
+        std::fill(twins.lineStamp.begin(), twins.lineStamp.end(), 0);
+        twins.stamp = 1;
+    }
     for (std::uint32_t i : prefilter->candidates(scratch))
-        if (!test(i < first.size() ? first[i] : full[i - first.size()])) return;
+        if (!test(i < first.size() ? first[i] : full[i - first.size()], &twins, i)) return;
 }
 
-bool MessageScanner::test(const FilterSettings::Rule& rule) {
+bool MessageScanner::test(const FilterSettings::Rule& rule, Twins* twins, std::uint32_t index) {
     // Once a name has matched the answer cannot change, so its rules rest.
     if (matched[rule.nameIndex]) return true;
     if (outOfTime()) return false;
-    if (lineMatches(rule)) matched[rule.nameIndex] = 1;
+    std::uint32_t twin = twins ? twins->first[index] : 0;
+    bool hit = false, failed = false;
+    if (twins && twins->lineStamp[twin] == twins->stamp) {
+        hit = twins->answer[twin] != 0;
+    } else {
+        hit = lineMatches(rule, failed);
+        // A failure is not passed on: each rule it meets logs its own.
+        if (twins && !failed) {
+            twins->lineStamp[twin] = twins->stamp;
+            twins->answer[twin] = hit;
+        }
+    }
+    if (hit) matched[rule.nameIndex] = 1;
     return true;
 }
 
-bool MessageScanner::lineMatches(const FilterSettings::Rule& rule) {
+bool MessageScanner::lineMatches(const FilterSettings::Rule& rule, bool& failed) {
     try {
         return boost::regex_search(line.data(), line.data() + line.size(), rule.pattern);
     } catch (const std::exception& e) {
         tmg::logline(requestNumber) << "Rule " << rule.name << " could not be matched: " << e.what();
+        failed = true;
         return false;
     }
+}
+
+void MessageScanner::findTwins(const std::vector<FilterSettings::Rule>& first,
+                               const std::vector<FilterSettings::Rule>& full, Twins& twins) {
+    std::map<std::pair<std::string, boost::regex::flag_type>, std::uint32_t> seen;
+    twins.first.clear();
+    for (const auto* rules : {&first, &full})
+        for (const FilterSettings::Rule& rule : *rules) {
+            auto index = static_cast<std::uint32_t>(twins.first.size());
+            twins.first.push_back(seen.emplace(std::make_pair(rule.pattern.str(), rule.pattern.flags()), index).first->second);
+        }
+    twins.lineStamp.assign(twins.first.size(), 0);
+    twins.answer.assign(twins.first.size(), 0);
+    twins.stamp = 0;
 }
 
 bool MessageScanner::outOfTime() {

@@ -29,6 +29,15 @@ constexpr std::chrono::seconds scanTimeBudget{8};
 // holds one tested line of at most maxTestedLine bytes and a fixed read-past buffer, both
 // reused from one message to the next. One scanner per thread.
 class MessageScanner {
+    // Rules of one prefilter's numbering that have the same pattern and options answer the
+    // same on a line: the first of them is searched, and the others take its answer.
+    struct Twins {
+        std::vector<std::uint32_t> first;      // by rule: the first rule of its pattern
+        std::vector<std::uint32_t> lineStamp;  // by rule: the line its answer is known for
+        std::vector<char> answer;              // by rule: that answer
+        std::uint32_t stamp = 0;
+    };
+
 public:
     MessageScanner();
 
@@ -74,11 +83,15 @@ private:
     // Tests the line against the rules of first and then of full (numbered on from first in
     // the prefilter), only the candidates when there is a prefilter.
     void testLine(const std::vector<FilterSettings::Rule>& first, const std::vector<FilterSettings::Rule>& full,
-                  const RegexPrefilter* prefilter, RegexPrefilter::Scratch& scratch);
-    // Tests the line against one rule; false once out of time.
-    bool test(const FilterSettings::Rule& rule);
-    // The one place where a line meets a rule.
-    bool lineMatches(const FilterSettings::Rule& rule);
+                  const RegexPrefilter* prefilter, RegexPrefilter::Scratch& scratch, Twins& twins);
+    // Tests the line against one rule; false once out of time. With twins (the prefiltered
+    // scan), the answer of an earlier rule of the same pattern on this line is taken over.
+    bool test(const FilterSettings::Rule& rule, Twins* twins = nullptr, std::uint32_t index = 0);
+    // The one place where a line meets a rule; failed is set when the library failed.
+    bool lineMatches(const FilterSettings::Rule& rule, bool& failed);
+    // Finds the rules of the lists (numbered one after the other) that share a pattern.
+    static void findTwins(const std::vector<FilterSettings::Rule>& first, const std::vector<FilterSettings::Rule>& full,
+                          Twins& twins);
     bool outOfTime();
 
     std::string line;
@@ -88,6 +101,8 @@ private:
     std::uint64_t preparedSerial = 0;  // of the prefilter the scratches were made for
     RegexPrefilter::Scratch headerScratch;
     RegexPrefilter::Scratch bodyScratch;
+    Twins headerTwins;
+    Twins bodyTwins;
     std::chrono::milliseconds timeBudget = scanTimeBudget;
     std::int64_t deadline = 0;  // on the coarse monotonic clock, in nanoseconds
     bool timeUp = false;

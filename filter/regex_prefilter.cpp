@@ -5,17 +5,40 @@
 
 #include <hs/hs.h>
 
+#include "filter/prefilter_odds_internal.h"
 #include "filter/prefilter_pattern.h"
 
 namespace cgp {
 
 namespace {
 
+// Rules estimated to match at least this share of ordinary lines are always run.
+constexpr double broadRuleShare = 0.5;
+
 struct Marks {
     std::uint32_t* seen;
     std::uint32_t stamp;
     std::vector<std::uint32_t>* named;
 };
+
+// A rule that is one long node repeated at least twice is given by two copies of that
+// node's core with any text between (each copy holds a match of the core, the second after
+// the first) rather than by one, when they fit within limit: the one names every line that
+// holds a single copy. False, leaving twice alone, for any other rule.
+bool twoCores(const prefilter::PatternNode& tree, std::size_t core, std::size_t limit, prefilter::PatternNode& twice) {
+    const prefilter::PatternNode* node = &tree;
+    while (node->kind == prefilter::PatternNode::Sequence && node->children.size() == 1) node = &node->children[0];
+    if (node->kind != prefilter::PatternNode::Repeat || node->min < 2) return false;
+    if (prefilter::emitPattern(*node).size() <= core) return false;
+    const prefilter::PatternNode& part = prefilter::coreOf(node->children[0], core);
+    if (prefilter::matchesEmpty(part) || 2 * prefilter::emitPattern(part).size() + 16 > limit) return false;
+    twice = prefilter::PatternNode();
+    twice.kind = prefilter::PatternNode::Sequence;
+    prefilter::PatternNode gap;
+    gap.kind = prefilter::PatternNode::AnyText;
+    twice.children = {part, gap, part};
+    return true;
+}
 
 int onMatch(unsigned int id, unsigned long long, unsigned long long, unsigned int, void* context) {
     auto* marks = static_cast<Marks*>(context);
@@ -41,7 +64,11 @@ std::unique_ptr<RegexPrefilter::Reading> RegexPrefilter::read(const std::vector<
         prefilter::PatternNode tree;
         if (!prefilter::readPattern(rules[i].pattern, rules[i].ignoreCase, rules[i].markCount, oracle, tree)) continue;
         if (prefilter::matchesEmpty(tree)) continue;
-        for (std::string& piece : prefilter::emitPieces(prefilter::coreOf(tree, core), limit)) {
+        // The engine would name such a rule on nearly every line, at a high price per line.
+        if (prefilter::shareOfLinesNamed(tree) >= broadRuleShare) continue;
+        prefilter::PatternNode twice;
+        const prefilter::PatternNode& given = twoCores(tree, core, limit, twice) ? twice : prefilter::coreOf(tree, core);
+        for (std::string& piece : prefilter::emitPieces(given, limit)) {
             reading->expressions.push_back(std::move(piece));
             reading->ruleOf.push_back(static_cast<unsigned int>(i));
         }

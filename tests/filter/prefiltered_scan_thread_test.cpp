@@ -27,6 +27,12 @@ std::string answer(const cgp::ScanResult& result) {
     return text;
 }
 
+// Starts a build of rules and waits for its final prefilter; false when none came.
+bool built(cgp::PrefilterBuilder& builder, const FilterSettings& rules) {
+    builder.start(rules);
+    return builder.waitForTests(rules.generation(), buildPatienceMs);
+}
+
 // Four random rule sets of 75 rules, each with 40 random messages, drawn one after the
 // other from one generator.
 struct RandomCase {
@@ -114,8 +120,7 @@ TEST(PrefilteredScanThreadTest, ARuleLeftOutCannotLogALibraryFailure) {
     rules.read(text);
     testsupport::CaptureStdout capture;
     cgp::PrefilterBuilder builder;
-    builder.start(rules);
-    ASSERT_TRUE(builder.waitForTests(rules.generation(), buildPatienceMs));
+    ASSERT_TRUE(built(builder, rules));
     std::string before = capture.text();
     const std::string message = "S: x\n\n" + std::string(40, 'x') + "\n";
     cgp::MessageScanner scanner;
@@ -129,6 +134,41 @@ TEST(PrefilteredScanThreadTest, ARuleLeftOutCannotLogALibraryFailure) {
     EXPECT_EQ(bareAnswer, "X-Regex-Match: Other\n");
     EXPECT_NE(bareLog.find("* [1] Rule Slow could not be matched: "), std::string::npos) << bareLog;
     EXPECT_EQ(filteredLog, "");
+}
+
+// Rules of one pattern are searched once per line in the prefiltered scan: every name of
+// the pattern still matches, a rule of the same text with other options is searched on its
+// own, and a library failure is logged by each rule that meets it, as in the bare scan.
+TEST(PrefilteredScanThreadTest, RulesOfOnePatternAnswerAsTheBareScan) {
+    FilterSettings rules;
+    std::istringstream text("HEADERS\n  H1 /(x+x+)+y/\n  H2 /b[aeiou]dy/\nBODY\n  B1 /b[aeiou]dy/\n"
+                            "  B2 /B[AEIOU]DY/i\n  B3 /b[aeiou]dy/\n  B4 /B[AEIOU]DY/\n  B5 /B[AEIOU]DY/i\n"
+                            "FULL\n  F1 /(x+x+)+y/\n  F2 /b[aeiou]dy/\n");
+    rules.read(text);
+    testsupport::CaptureStdout capture;
+    cgp::PrefilterBuilder builder;
+    ASSERT_TRUE(built(builder, rules));
+    std::string before = capture.text();
+    const std::string messages[] = {"Subject: " + std::string(40, 'x') + "zxxy\n\nno\nBODY\nbody\n",
+                                    "Subject: bady\n\nBiDy\n", "Subject: xxy\n\nbody\n", "S: t\n\nBODY\n"};
+    cgp::MessageScanner scanner;
+    for (const std::string& message : messages) {
+        std::istringstream bare(message), prefiltered(message);
+        std::size_t start = capture.text().size();
+        std::string bareAnswer = answer(scanner.scan(bare, rules, true, 1));
+        std::string bareLog = capture.text().substr(start);
+        std::string filteredAnswer =
+            answer(scanner.scan(prefiltered, rules, true, 1, builder.ready(rules.generation()).get()));
+        std::string filteredLog = capture.text().substr(start + bareLog.size());
+        EXPECT_EQ(filteredAnswer, bareAnswer) << message;
+        EXPECT_EQ(filteredLog, bareLog) << message;
+    }
+    std::string log = capture.text().substr(before.size());
+    capture.stop();
+    // The first message's header line fails both rules of its pattern, in both scans: the
+    // engine names them for the "xxy" at its end.
+    EXPECT_NE(log.find("Rule H1 could not be matched"), std::string::npos) << log;
+    EXPECT_NE(log.find("Rule F1 could not be matched"), std::string::npos) << log;
 }
 
 }  // namespace
