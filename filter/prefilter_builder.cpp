@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "filter/heap_release_internal.h"
 #include "filter/prefilter_parts_internal.h"
 #include "foundation/condition.h"
 #include "foundation/log_line.h"
@@ -413,7 +414,7 @@ std::size_t PrefilterBuilder::partThreads() {
     return std::max<std::size_t>(1, std::min<std::size_t>(4, processors / 2));
 }
 
-PrefilterBuilder::PrefilterBuilder() : state(std::make_shared<State>()) {}
+PrefilterBuilder::PrefilterBuilder() : state(std::make_shared<State>()) { keepFreedMemoryReturnable(); }
 
 PrefilterBuilder::~PrefilterBuilder() {
     {
