@@ -4,7 +4,9 @@
 // Per storm it prints the threads of the process and those of the builds, the builds' CPU
 // per wall second, the memory at its peak and once settled (against one undisturbed
 // build's), the "Prefilter ready" lines during the storm, the times to the first stage and
-// to the final prefilter after the last write, and answers per second (each checked against
+// to the final prefilter after the last write ("none" when that line did not come: a touch
+// builds nothing, and a build with every final part at hand needs no first stage), and
+// answers per second (each checked against
 // the bare scan of the rules in force).
 //
 // Memory is "settled" once the final prefilter of the last rules has served for 30 s and the
@@ -314,8 +316,9 @@ public:
                 result.firstLines += line.text.find("first stage") != std::string::npos;
             }
 
-        // After the last write: until the final prefilter of the last rules, then settled.
-        while (!seen("ready", lastWrite) && since(lastWrite) < 300) scanOne(*filter, next, &result);
+        // After the last write: until the final prefilter of the last rules (a touch builds
+        // nothing: the one in service stays), then settled.
+        while (!storm.touchOnly && !seen("ready", lastWrite) && since(lastWrite) < 300) scanOne(*filter, next, &result);
         for (const Said::Line& line : said.since(lastWrite)) {
             double after = std::chrono::duration<double>(line.at - lastWrite).count();
             if (line.text.find("first stage") != std::string::npos && result.firstAfter < 0) result.firstAfter = after;
@@ -391,6 +394,14 @@ private:
     Said& said;
     long mainTid = tidNow();
 };
+
+// A time after the last write, or "none" when no such line came.
+std::string secondsOrNone(double seconds) {
+    if (seconds < 0) return "none";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
+}
 
 }  // namespace
 
@@ -471,10 +482,11 @@ int main(int argc, char** argv) {
         Result r = bench.run(storm, seconds);
         std::fprintf(report,
                      "| %s every %.1f s | %zu | %zu (%zu) | %.1f / %zu | %.2f | %ld / %ld / %ld | %ld | %zu "
-                     "| %.1f / %.1f s | %.0f | %zu of %zu |\n",
+                     "| %s / %s | %.0f | %zu of %zu |\n",
                      storm.touchOnly ? "touch" : "rewrite", storm.interval, r.writes, r.threadsPeak, r.buildPeak,
                      r.runnableAverage, r.runnablePeak, r.buildCpuPerSecond, r.rssBefore, r.rssPeak, r.rssSettled,
-                     r.heapSettled, r.readyLines, r.firstAfter, r.readyAfter, r.answersPerSecond, r.wrong, r.answers);
+                     r.heapSettled, r.readyLines, secondsOrNone(r.firstAfter).c_str(),
+                     secondsOrNone(r.readyAfter).c_str(), r.answersPerSecond, r.wrong, r.answers);
         std::fflush(report);
     }
     std::fprintf(report, "\n");
