@@ -6,8 +6,7 @@
 // build's), the "Prefilter ready" lines during the storm, the times to the first stage and
 // to the final prefilter after the last write ("none" when that line did not come: a touch
 // builds nothing, and a build with every final part at hand needs no first stage), and
-// answers per second (each checked against
-// the bare scan of the rules in force).
+// answers per second (each checked against the bare scan of the rules in force).
 //
 // Memory is "settled" once the final prefilter of the last rules has served for 30 s and the
 // resident size then set no new low for 10 s (at most 120 s after ready); beside it stands
