@@ -348,8 +348,7 @@ private:
         char c = pattern[position + 1];
         if (c >= '1' && c <= '9') {
             position += 2;
-            node = PatternNode();
-            node.kind = PatternNode::AnyText;
+            backReference(node, static_cast<std::size_t>(c - '0'), scope);
             return true;
         }
         if (c == 'X' || c == 'R') {
@@ -447,14 +446,48 @@ private:
         return bytes(node, piece, scope);
     }
 
+    // A back-reference matches a text its group matched, so a copy of the group holds every
+    // text it can match (Boost fails one whose group took no part). Where the group is
+    // still open, or the reference ignores case and some of the group does not, it may
+    // match anything.
+    void backReference(PatternNode& node, std::size_t number, const Flags& scope) {
+        node = PatternNode();
+        node.kind = PatternNode::AnyText;
+        if (flagsInDoubt || number > groups.size() || !groups[number - 1].closed) return;
+        const Captured& captured = groups[number - 1];
+        if (caseless(scope) && !captured.wholeCaseless) return;
+        // Copies of copies could grow the reading without bound.
+        std::size_t budget = maxCopiedNodes;
+        if (!within(captured.node, budget)) return;
+        node = captured.node;
+        // The group's anchors held where it matched, not where the copy stands.
+        dropAnchors(node);
+    }
+
+    static bool within(const PatternNode& node, std::size_t& budget) {
+        if (budget == 0) return false;
+        --budget;
+        for (const PatternNode& child : node.children)
+            if (!within(child, budget)) return false;
+        return true;
+    }
+
+    static void dropAnchors(PatternNode& node) {
+        if (node.kind == PatternNode::LineStart || node.kind == PatternNode::LineEnd) node = PatternNode();
+        for (PatternNode& child : node.children) dropAnchors(child);
+    }
+
+    bool caseless(const Flags& scope) const { return scope.ignoreCase == -1 ? ignoreCase : scope.ignoreCase == 1; }
+
     bool group(PatternNode& node, const Flags& scope, bool& zeroWidth) {
         // Deeper nesting than real rules use is left to Boost rather than to the stack.
         if (++depth > maxDepth) return false;
         Flags inner = scope;
         bool lookaround = false;
+        std::size_t capture = 0;  // its number, when it captures
         if (peek(1) == '*') return false;  // verbs
         if (peek(1) != '?') {
-            ++captures;
+            capture = ++captures;
             position += 1;
         } else if (startsWith("(?:") || startsWith("(?>")) {
             position += 3;
@@ -470,7 +503,7 @@ private:
             std::size_t start = at;
             while (at < pattern.size() && (isLetter(pattern[at]) || isDigit(pattern[at]) || pattern[at] == '_')) ++at;
             if (at == start || at >= pattern.size() || pattern[at] != close || isDigit(pattern[start])) return false;
-            ++captures;
+            capture = ++captures;
             position = at + 1;
         } else {
             // Scoped flags "(?i:...)"; a bare "(?i)" here, conditionals, recursion and the
@@ -479,8 +512,10 @@ private:
             if (!flagLetters(at, inner) || at >= pattern.size()) return false;
             if (pattern[at] == ')' && lookarounds > 0) {
                 // Inside a lookaround, whose texts are dropped, flags change nothing read;
-                // Boost keeps them to that group.
+                // Boost keeps them to that group. Groups read after them in it may not be
+                // read as Boost reads them, so back-references no longer copy groups.
                 position = at + 1;
+                flagsInDoubt = true;
                 --depth;
                 node = PatternNode();
                 zeroWidth = true;
@@ -488,7 +523,10 @@ private:
             }
             if (pattern[at] != ':') return false;
             position = at + 1;
+            ++scopedFlags;
         }
+        if (capture) groups.resize(capture);
+        std::size_t flagsBefore = scopedFlags;
         PatternNode inside;
         if (lookaround) ++lookarounds;
         bool insideRead = alternation(inside, inner);
@@ -497,6 +535,12 @@ private:
         if (peek() != ')') return false;
         ++position;
         --depth;
+        if (capture) {
+            Captured& captured = groups[capture - 1];
+            captured.node = inside;
+            captured.closed = true;
+            captured.wholeCaseless = caseless(inner) && scopedFlags == flagsBefore;
+        }
         if (lookaround) {
             node = PatternNode();
             zeroWidth = true;
@@ -506,6 +550,13 @@ private:
         return true;
     }
 
+    // A capture group as read so far, for the back-references after it.
+    struct Captured {
+        PatternNode node;
+        bool closed = false;
+        bool wholeCaseless = false;  // read ignoring case throughout
+    };
+
     const std::string& pattern;
     bool ignoreCase;
     ByteSetOracle& oracle;
@@ -513,7 +564,11 @@ private:
     Flags flags;
     int depth = 0;
     int lookarounds = 0;  // lookarounds open where the reader stands
+    std::size_t scopedFlags = 0;  // "(?i:" and the like read so far
+    bool flagsInDoubt = false;    // a bare "(?i)" in a lookaround was passed over
+    std::vector<Captured> groups;  // by number less one
     static constexpr int maxDepth = 200;
+    static constexpr std::size_t maxCopiedNodes = 4096;
 };
 
 void appendByte(int b, std::string& out) {

@@ -23,7 +23,7 @@ struct PatternNode {
         Choice,    // one of the children
         Repeat,    // children[0], at least min and at most max times (max < 0: no limit)
         Nothing,   // the empty text: assertions, lookarounds, comments
-        AnyText,   // any text at all, empty included: back-references, \X, \R
+        AnyText,   // any text at all, empty included: \X, \R, back-references not read as a copy
         LineStart, // ^ \A \`: the start of the text or after a byte of set
         LineEnd,   // $ \z \Z \': the end of the text or before a byte of set
     };

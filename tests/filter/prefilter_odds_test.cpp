@@ -21,12 +21,13 @@ double share(const std::string& pattern, bool icase = false) {
 // names on few: the estimate must tell them apart.
 TEST(PrefilterOdds, TellsRulesThatMatchMostLinesFromTheRest) {
     for (const char* broad : {"\\S", "\\s", "e", "\\d", "^.{16}", ".{50}", "^(?!.*\\b1\\.0\\b).+", "^\\s*\\S",
-                              "\\b(?:[a-z]([-_. =~\\/:,*!\\@\\#\\$\\%\\^&+;\\\"\\'<>\\\\])\\1{0,2}){4}",
                               "^[^\\r\\n]{998}"})
         EXPECT_GE(share(broad), 0.5) << broad;
     for (const char* narrow : {"spam", "banking laws", "^Subject: .*viagra", "\\d{10}", "^> ", "\\bCurrent Price:",
                                "<[a-z]{5,}\\@(?:\\S+\\.)+\\S+>", "^\\t", "(?:Fw|Re)\\:{1,2}[\\W+]",
-                               "document\\.write\\(unescape"})
+                               "document\\.write\\(unescape",
+                               // its back-reference reads as a copy of the group: single letters between marks
+                               "\\b(?:[a-z]([-_. =~\\/:,*!\\@\\#\\$\\%\\^&+;\\\"\\'<>\\\\])\\1{0,2}){4}"})
         EXPECT_LT(share(narrow), 0.5) << narrow;
     EXPECT_LT(share("viagra", true), 0.5);
 }

@@ -126,6 +126,54 @@ TEST(RegexPrefilter, BoostReadingsThatAReaderGetsWrong) {
     }
 }
 
+// A back-reference reads as a copy of its group, which names far fewer lines than "any
+// text" would; where the copy could miss what the reference matches (it ignores case and
+// the group does not, the group's anchors, flags in a lookaround) the rule is still named.
+TEST(RegexPrefilter, ABackReferenceReadsAsACopyOfItsGroup) {
+    struct Case {
+        const char* pattern;
+        bool icase;
+        std::string matching;
+        std::string unnamed;  // cannot match, and a copy of the group rules it out ("" for none)
+    } cases[] = {
+        {"(ab)x\\1", false, "abxab", "abxcd"},
+        {"(ab)x\\1", true, "ABxab", "abxcd"},
+        {"(?<n>ab)x\\1", false, "abxab", "abxcd"},
+        {"\\b(?:[a-z]([-. ])\\1{0,2}){4}", true, "x A.b.c.d", "a.bb.c.d."},
+        {"(?:(a|b)c)+x\\1", false, "acbcxb", "acbcxc"},    // the last time round
+        {"(?=(ab))..x\\1", false, "abxab", "abxcd"},       // a group in a lookahead
+        {"((?i:ab))x\\1", false, "ABxAB", "ABxcd"},        // the group ignores case, the reference not
+        {"(a)?\\1b", false, "aab", ""},                    // Boost fails a group that took no part
+        {"(ab)(?i:x\\1)", false, "abXAB", ""},             // the reference ignores case, the group not
+        {"((?-i:a)b)x\\1", true, "aBxAb", ""},             // nor all of the group
+        {"(a$)[\\s\\S]*\\1", false, "a\nab", ""},          // anchors held where the group matched
+        {"(^a)\\s+\\1b", false, "a\n ab", ""},
+        {"(?=(?i)(ab))..x\\1", false, "ABxAB", ""},        // a bare flag in a lookahead
+        {"(a)(\\1\\1)(\\2\\2)(\\3\\3)(\\4\\4)(\\5\\5)(\\6\\6)(\\7\\7)(\\8\\8)\\9\\9", false, std::string(1023, 'a'),
+         std::string(1022, 'a')},
+    };
+    std::vector<std::pair<std::string, bool>> patterns;
+    for (const Case& c : cases) patterns.emplace_back(c.pattern, c.icase);
+    Compiled compiled = compile(patterns);
+    ASSERT_EQ(compiled.rules.size(), sizeof cases / sizeof *cases);
+    std::unique_ptr<RegexPrefilter> prefilter = RegexPrefilter::build(compiled.rules);
+    ASSERT_TRUE(prefilter);
+    RegexPrefilter::Scratch scratch;
+    ASSERT_TRUE(prefilter->prepare(scratch));
+    for (std::size_t i = 0; i < compiled.rules.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.pattern);
+        EXPECT_TRUE(readable(c.pattern, c.icase));
+        ASSERT_TRUE(boostMatches(compiled.expressions[i], c.matching));
+        prefilter->scan(c.matching.data(), c.matching.data() + c.matching.size(), scratch);
+        EXPECT_TRUE(prefilter->isCandidate(scratch, i));
+        if (c.unnamed.empty()) continue;
+        ASSERT_FALSE(boostMatches(compiled.expressions[i], c.unnamed));
+        prefilter->scan(c.unnamed.data(), c.unnamed.data() + c.unnamed.size(), scratch);
+        EXPECT_FALSE(prefilter->isCandidate(scratch, i)) << shown(c.unnamed);
+    }
+}
+
 // The prefilter is worth having only when it reads the usual forms; the rest it leaves to
 // Boost. Both lists are part of its contract.
 TEST(RegexPrefilter, ReadsTheUsualFormsAndLeavesTheRestToBoost) {
