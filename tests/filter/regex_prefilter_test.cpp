@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "filter/prefilter_pattern.h"
+#include "filter/regex_compile_hang.h"
 #include "tests/support/regex_grammar.h"
 
 namespace {
@@ -20,10 +21,12 @@ struct Compiled {
     std::vector<boost::regex> expressions;
 };
 
-// Rules as the rules file compiles them; patterns Boost refuses are left out.
+// Rules as the rules file compiles them; patterns Boost refuses, or never finishes
+// compiling, are left out.
 Compiled compile(const std::vector<std::pair<std::string, bool>>& patterns) {
     Compiled out;
     for (const auto& [text, icase] : patterns) {
+        if (cgp::compileNeverEnds(text, boost::regex::perl)) continue;
         try {
             boost::regex expression(text, boost::regex::perl | (icase ? boost::regex::icase : 0));
             out.rules.push_back(PrefilterRule{text, icase, expression.mark_count()});
