@@ -81,6 +81,11 @@ bool matchesEmpty(const PatternNode& node);
 // lower minimum, which only grows the language.
 std::string emitPattern(const PatternNode& node, long repeatLimit = 64);
 
+// The same expression for the engine's caseless mode, in fewer bytes: "(?i)", then every
+// letter in lower case only. Only for a node each of whose byte sets holds every letter in
+// both cases or in neither (as a rule that ignores case has them); empty for any other.
+std::string emitFoldedPattern(const PatternNode& node, long repeatLimit = 64);
+
 // The part of node to give the engine when node is long: while the node spells out to more
 // than size bytes, a repeat of at least one becomes its repeated node and a sequence its
 // element of three quarters or more of its bytes. Every text that contains a match of node

@@ -40,6 +40,35 @@ bool twoCores(const prefilter::PatternNode& tree, std::size_t core, std::size_t 
     return true;
 }
 
+// For a rule that ignores case, the same as twoCores with as many copies as it repeats
+// the node (up to maxCopies) spelled for the engine's caseless mode, whose spelling of
+// letters is a quarter as long: a node that fits twice fits several times, and each copy
+// names fewer lines. Empty when the rule is not such a rule or no two copies fit.
+std::string foldedCores(const prefilter::PatternNode& tree, std::size_t core, std::size_t limit) {
+    constexpr long maxCopies = 5;
+    const prefilter::PatternNode* node = &tree;
+    while (node->kind == prefilter::PatternNode::Sequence && node->children.size() == 1) node = &node->children[0];
+    if (node->kind != prefilter::PatternNode::Repeat || node->min < 2) return std::string();
+    if (prefilter::emitPattern(*node).size() <= core) return std::string();
+    const prefilter::PatternNode& part = prefilter::coreOf(node->children[0], core);
+    if (prefilter::matchesEmpty(part)) return std::string();
+    prefilter::PatternNode copies;
+    copies.kind = prefilter::PatternNode::Sequence;
+    prefilter::PatternNode gap;
+    gap.kind = prefilter::PatternNode::AnyText;
+    for (long count = std::min(node->min, maxCopies); count >= 2; --count) {
+        copies.children = {part};
+        for (long i = 1; i < count; ++i) {
+            copies.children.push_back(gap);
+            copies.children.push_back(part);
+        }
+        std::string text = prefilter::emitFoldedPattern(copies);
+        if (text.empty()) return text;
+        if (text.size() <= limit) return text;
+    }
+    return std::string();
+}
+
 int onMatch(unsigned int id, unsigned long long, unsigned long long, unsigned int, void* context) {
     auto* marks = static_cast<Marks*>(context);
     // Expressions of one rule share its id, and parts never share a rule, but a rule's
@@ -66,6 +95,12 @@ std::unique_ptr<RegexPrefilter::Reading> RegexPrefilter::read(const std::vector<
         if (prefilter::matchesEmpty(tree)) continue;
         // The engine would name such a rule on nearly every line, at a high price per line.
         if (prefilter::shareOfLinesNamed(tree) >= broadRuleShare) continue;
+        std::string folded = foldedCores(tree, core, limit);
+        if (!folded.empty()) {
+            reading->expressions.push_back(std::move(folded));
+            reading->ruleOf.push_back(static_cast<unsigned int>(i));
+            continue;
+        }
         prefilter::PatternNode twice;
         const prefilter::PatternNode& given = twoCores(tree, core, limit, twice) ? twice : prefilter::coreOf(tree, core);
         for (std::string& piece : prefilter::emitPieces(given, limit)) {
