@@ -64,7 +64,9 @@ private:
 // from Boost itself: the piece is compiled alone, under the inline flags in force, and
 // tried on all 256 bytes, so case folding and classes mean exactly what Boost makes of
 // them. Comment groups and an empty \Q\E are nothing to Boost, so a quantifier after them
-// repeats the atom before them; \Q..\E is its bytes one after the other. Returns false,
+// repeats the atom before them; \Q..\E is its bytes one after the other. A back-reference to
+// a group closed before it reads as a copy of that group without its anchors, unless it
+// ignores case where the group does not (then as any text). Returns false,
 // leaving tree unspecified, for anything outside the whitelist (a quantifier after them that
 // follows no atom or a repeated one, \E alone, "(?x)" among them), for
 // a piece that is not exactly one byte, and when the number of capture groups read differs
