@@ -21,50 +21,54 @@ struct Marks {
     std::vector<std::uint32_t>* named;
 };
 
-// A rule that is one long node repeated at least twice is given by two copies of that
-// node's core with any text between (each copy holds a match of the core, the second after
-// the first) rather than by one, when they fit within limit: the one names every line that
-// holds a single copy. False, leaving twice alone, for any other rule.
-bool twoCores(const prefilter::PatternNode& tree, std::size_t core, std::size_t limit, prefilter::PatternNode& twice) {
+// A rule that is one long node repeated at least twice: each match holds as many copies of
+// that node's core, one after the other with any text between, and an expression of those
+// copies names far fewer lines than the core alone, which names every line with one copy.
+// The node when the rule is such a rule (its core in part), else null.
+const prefilter::PatternNode* repeatedLongNode(const prefilter::PatternNode& tree, std::size_t core,
+                                               const prefilter::PatternNode*& part) {
     const prefilter::PatternNode* node = &tree;
     while (node->kind == prefilter::PatternNode::Sequence && node->children.size() == 1) node = &node->children[0];
-    if (node->kind != prefilter::PatternNode::Repeat || node->min < 2) return false;
-    if (prefilter::emitPattern(*node).size() <= core) return false;
-    const prefilter::PatternNode& part = prefilter::coreOf(node->children[0], core);
-    if (prefilter::matchesEmpty(part) || 2 * prefilter::emitPattern(part).size() + 16 > limit) return false;
-    twice = prefilter::PatternNode();
-    twice.kind = prefilter::PatternNode::Sequence;
-    prefilter::PatternNode gap;
-    gap.kind = prefilter::PatternNode::AnyText;
-    twice.children = {part, gap, part};
-    return true;
+    if (node->kind != prefilter::PatternNode::Repeat || node->min < 2) return nullptr;
+    if (prefilter::emitPattern(*node).size() <= core) return nullptr;
+    part = &prefilter::coreOf(node->children[0], core);
+    return prefilter::matchesEmpty(*part) ? nullptr : node;
 }
 
-// For a rule that ignores case, the same as twoCores with as many copies as it repeats
-// the node (up to maxCopies) spelled for the engine's caseless mode, whose spelling of
-// letters is a quarter as long: a node that fits twice fits several times, and each copy
-// names fewer lines. Empty when the rule is not such a rule or no two copies fit.
-std::string foldedCores(const prefilter::PatternNode& tree, std::size_t core, std::size_t limit) {
-    constexpr long maxCopies = 5;
-    const prefilter::PatternNode* node = &tree;
-    while (node->kind == prefilter::PatternNode::Sequence && node->children.size() == 1) node = &node->children[0];
-    if (node->kind != prefilter::PatternNode::Repeat || node->min < 2) return std::string();
-    if (prefilter::emitPattern(*node).size() <= core) return std::string();
-    const prefilter::PatternNode& part = prefilter::coreOf(node->children[0], core);
-    if (prefilter::matchesEmpty(part)) return std::string();
+prefilter::PatternNode copiesOf(const prefilter::PatternNode& part, long count) {
     prefilter::PatternNode copies;
     copies.kind = prefilter::PatternNode::Sequence;
     prefilter::PatternNode gap;
     gap.kind = prefilter::PatternNode::AnyText;
+    copies.children = {part};
+    for (long i = 1; i < count; ++i) {
+        copies.children.push_back(gap);
+        copies.children.push_back(part);
+    }
+    return copies;
+}
+
+// Two copies of such a rule's core, when they fit within limit; false, leaving twice
+// alone, for any other rule.
+bool twoCores(const prefilter::PatternNode& tree, std::size_t core, std::size_t limit, prefilter::PatternNode& twice) {
+    const prefilter::PatternNode* part = nullptr;
+    if (!repeatedLongNode(tree, core, part) || 2 * prefilter::emitPattern(*part).size() + 16 > limit) return false;
+    twice = copiesOf(*part, 2);
+    return true;
+}
+
+// For such a rule that ignores case, as many copies as it repeats the node (up to five),
+// spelled for the engine's caseless mode, whose spelling of letters is a quarter as long:
+// a core that fits twice fits several times. Empty when the rule is not such a rule or no
+// two copies fit.
+std::string foldedCores(const prefilter::PatternNode& tree, std::size_t core, std::size_t limit) {
+    constexpr long maxCopies = 5;
+    const prefilter::PatternNode* part = nullptr;
+    const prefilter::PatternNode* node = repeatedLongNode(tree, core, part);
+    if (!node) return std::string();
     for (long count = std::min(node->min, maxCopies); count >= 2; --count) {
-        copies.children = {part};
-        for (long i = 1; i < count; ++i) {
-            copies.children.push_back(gap);
-            copies.children.push_back(part);
-        }
-        std::string text = prefilter::emitFoldedPattern(copies);
-        if (text.empty()) return text;
-        if (text.size() <= limit) return text;
+        std::string text = prefilter::emitFoldedPattern(copiesOf(*part, count));
+        if (text.empty() || text.size() <= limit) return text;
     }
     return std::string();
 }
