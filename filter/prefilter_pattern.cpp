@@ -583,8 +583,11 @@ void appendByte(int b, std::string& out) {
 }
 
 // Short spellings keep long rules under the engine's length limit: a lone byte as itself,
-// the rest as a class of ranges.
-void appendByteClass(const ByteSet& set, std::string& out) {
+// the rest as a class of ranges. Folded, for the engine's caseless mode, upper-case letters
+// are left to it: the set holds each letter in both cases or neither.
+void appendByteClass(ByteSet set, std::string& out, bool folded = false) {
+    if (folded)
+        for (int b = 'A'; b <= 'Z'; ++b) set.reset(b);
     if (set.count() == 1) {
         for (int b = 0; b < 256; ++b)
             if (set.test(b)) appendByte(b, out);
@@ -606,10 +609,10 @@ void appendByteClass(const ByteSet& set, std::string& out) {
     out += ']';
 }
 
-void emit(const PatternNode& node, long limit, std::string& out) {
+void emit(const PatternNode& node, long limit, std::string& out, bool folded = false) {
     switch (node.kind) {
         case PatternNode::Bytes:
-            appendByteClass(node.set, out);
+            appendByteClass(node.set, out, folded);
             return;
         case PatternNode::Nothing:
             return;
@@ -622,32 +625,32 @@ void emit(const PatternNode& node, long limit, std::string& out) {
             out += "(?:^";
             if (node.set.any()) {
                 out += '|';
-                appendByteClass(node.set, out);
+                appendByteClass(node.set, out, folded);
             }
             out += ')';
             return;
         case PatternNode::LineEnd:
             out += "(?:";
             if (node.set.any()) {
-                appendByteClass(node.set, out);
+                appendByteClass(node.set, out, folded);
                 out += '|';
             }
             out += "$)";
             return;
         case PatternNode::Sequence:
-            for (const PatternNode& child : node.children) emit(child, limit, out);
+            for (const PatternNode& child : node.children) emit(child, limit, out, folded);
             return;
         case PatternNode::Choice:
             out += "(?:";
             for (std::size_t i = 0; i < node.children.size(); ++i) {
                 if (i) out += '|';
-                emit(node.children[i], limit, out);
+                emit(node.children[i], limit, out, folded);
             }
             out += ')';
             return;
         case PatternNode::Repeat: {
             std::string inner;
-            emit(node.children[0], limit, inner);
+            emit(node.children[0], limit, inner, folded);
             if (inner.empty()) return;
             out += "(?:";
             out += inner;
@@ -726,6 +729,26 @@ bool matchesEmpty(const PatternNode& node) {
 std::string emitPattern(const PatternNode& node, long repeatLimit) {
     std::string out;
     emit(node, repeatLimit, out);
+    return out;
+}
+
+namespace {
+
+bool caseClosed(const PatternNode& node, int depth) {
+    if (depth > 400) return false;
+    for (int b = 'a'; b <= 'z'; ++b)
+        if (node.set.test(b) != node.set.test(b - 'a' + 'A')) return false;
+    for (const PatternNode& child : node.children)
+        if (!caseClosed(child, depth + 1)) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string emitFoldedPattern(const PatternNode& node, long repeatLimit) {
+    if (!caseClosed(node, 0)) return std::string();
+    std::string out = "(?i)";
+    emit(node, repeatLimit, out, true);
     return out;
 }
 

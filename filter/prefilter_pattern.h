@@ -64,7 +64,9 @@ private:
 // from Boost itself: the piece is compiled alone, under the inline flags in force, and
 // tried on all 256 bytes, so case folding and classes mean exactly what Boost makes of
 // them. Comment groups and an empty \Q\E are nothing to Boost, so a quantifier after them
-// repeats the atom before them; \Q..\E is its bytes one after the other. Returns false,
+// repeats the atom before them; \Q..\E is its bytes one after the other. A back-reference to
+// a group closed before it reads as a copy of that group without its anchors, unless it
+// ignores case where the group does not (then as any text). Returns false,
 // leaving tree unspecified, for anything outside the whitelist (a quantifier after them that
 // follows no atom or a repeated one, \E alone, "(?x)" among them), for
 // a piece that is not exactly one byte, and when the number of capture groups read differs
@@ -80,6 +82,11 @@ bool matchesEmpty(const PatternNode& node);
 // Repeats with bounds above repeatLimit widen to "at least repeatLimit, no limit" or to a
 // lower minimum, which only grows the language.
 std::string emitPattern(const PatternNode& node, long repeatLimit = 64);
+
+// The same expression for the engine's caseless mode, in fewer bytes: "(?i)", then every
+// letter in lower case only. Only for a node each of whose byte sets holds every letter in
+// both cases or in neither (as a rule that ignores case has them); empty for any other.
+std::string emitFoldedPattern(const PatternNode& node, long repeatLimit = 64);
 
 // The part of node to give the engine when node is long: while the node spells out to more
 // than size bytes, a repeat of at least one becomes its repeated node and a sequence its

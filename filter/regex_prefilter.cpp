@@ -21,23 +21,56 @@ struct Marks {
     std::vector<std::uint32_t>* named;
 };
 
-// A rule that is one long node repeated at least twice is given by two copies of that
-// node's core with any text between (each copy holds a match of the core, the second after
-// the first) rather than by one, when they fit within limit: the one names every line that
-// holds a single copy. False, leaving twice alone, for any other rule.
-bool twoCores(const prefilter::PatternNode& tree, std::size_t core, std::size_t limit, prefilter::PatternNode& twice) {
+// A rule that is one long node repeated at least twice: each match holds as many copies of
+// that node's core, one after the other with any text between, and an expression of those
+// copies names far fewer lines than the core alone, which names every line with one copy.
+// The node when the rule is such a rule (its core in part), else null.
+const prefilter::PatternNode* repeatedLongNode(const prefilter::PatternNode& tree, std::size_t core,
+                                               const prefilter::PatternNode*& part) {
     const prefilter::PatternNode* node = &tree;
     while (node->kind == prefilter::PatternNode::Sequence && node->children.size() == 1) node = &node->children[0];
-    if (node->kind != prefilter::PatternNode::Repeat || node->min < 2) return false;
-    if (prefilter::emitPattern(*node).size() <= core) return false;
-    const prefilter::PatternNode& part = prefilter::coreOf(node->children[0], core);
-    if (prefilter::matchesEmpty(part) || 2 * prefilter::emitPattern(part).size() + 16 > limit) return false;
-    twice = prefilter::PatternNode();
-    twice.kind = prefilter::PatternNode::Sequence;
+    if (node->kind != prefilter::PatternNode::Repeat || node->min < 2) return nullptr;
+    if (prefilter::emitPattern(*node).size() <= core) return nullptr;
+    part = &prefilter::coreOf(node->children[0], core);
+    return prefilter::matchesEmpty(*part) ? nullptr : node;
+}
+
+prefilter::PatternNode copiesOf(const prefilter::PatternNode& part, long count) {
+    prefilter::PatternNode copies;
+    copies.kind = prefilter::PatternNode::Sequence;
     prefilter::PatternNode gap;
     gap.kind = prefilter::PatternNode::AnyText;
-    twice.children = {part, gap, part};
+    copies.children = {part};
+    for (long i = 1; i < count; ++i) {
+        copies.children.push_back(gap);
+        copies.children.push_back(part);
+    }
+    return copies;
+}
+
+// Two copies of such a rule's core, when they fit within limit; false, leaving twice
+// alone, for any other rule.
+bool twoCores(const prefilter::PatternNode& tree, std::size_t core, std::size_t limit, prefilter::PatternNode& twice) {
+    const prefilter::PatternNode* part = nullptr;
+    if (!repeatedLongNode(tree, core, part) || 2 * prefilter::emitPattern(*part).size() + 16 > limit) return false;
+    twice = copiesOf(*part, 2);
     return true;
+}
+
+// For such a rule that ignores case, as many copies as it repeats the node (up to five),
+// spelled for the engine's caseless mode, whose spelling of letters is a quarter as long:
+// a core that fits twice fits several times. Empty when the rule is not such a rule or no
+// two copies fit.
+std::string foldedCores(const prefilter::PatternNode& tree, std::size_t core, std::size_t limit) {
+    constexpr long maxCopies = 5;
+    const prefilter::PatternNode* part = nullptr;
+    const prefilter::PatternNode* node = repeatedLongNode(tree, core, part);
+    if (!node) return std::string();
+    for (long count = std::min(node->min, maxCopies); count >= 2; --count) {
+        std::string text = prefilter::emitFoldedPattern(copiesOf(*part, count));
+        if (text.empty() || text.size() <= limit) return text;
+    }
+    return std::string();
 }
 
 int onMatch(unsigned int id, unsigned long long, unsigned long long, unsigned int, void* context) {
@@ -66,6 +99,12 @@ std::unique_ptr<RegexPrefilter::Reading> RegexPrefilter::read(const std::vector<
         if (prefilter::matchesEmpty(tree)) continue;
         // The engine would name such a rule on nearly every line, at a high price per line.
         if (prefilter::shareOfLinesNamed(tree) >= broadRuleShare) continue;
+        std::string folded = foldedCores(tree, core, limit);
+        if (!folded.empty()) {
+            reading->expressions.push_back(std::move(folded));
+            reading->ruleOf.push_back(static_cast<unsigned int>(i));
+            continue;
+        }
         prefilter::PatternNode twice;
         const prefilter::PatternNode& given = twoCores(tree, core, limit, twice) ? twice : prefilter::coreOf(tree, core);
         for (std::string& piece : prefilter::emitPieces(given, limit)) {
@@ -133,25 +172,37 @@ std::unique_ptr<RegexPrefilter::Part> RegexPrefilter::compilePart(const Reading&
 std::vector<std::vector<std::size_t>> RegexPrefilter::split(const Reading& reading,
                                                              const std::vector<std::size_t>& expressions,
                                                              std::size_t count) {
-    // A rule's pieces stay together, so that a part holds each of its rules whole. The
-    // largest rules are placed first, each into the part that is smallest so far.
+    // A rule's pieces stay together, so that a part holds each of its rules whole. Rules of
+    // like shape go together: the engine shares its work among them within one database
+    // (rules of many counted repeats, such as letters each repeated and spaced out, cost it
+    // a third less so than mixed with the rest). So the rules are ordered by counted repeats
+    // per byte and cut into runs of about equal bytes.
     std::vector<std::vector<std::size_t>> ofRule(reading.always.size());
-    std::vector<std::size_t> size(reading.always.size(), 0);
+    std::vector<std::size_t> size(reading.always.size(), 0), repeats(reading.always.size(), 0);
     for (std::size_t i : expressions) {
+        const std::string& text = reading.expressions[i];
         ofRule[reading.ruleOf[i]].push_back(i);
-        size[reading.ruleOf[i]] += reading.expressions[i].size();
+        size[reading.ruleOf[i]] += text.size();
+        // Expressions spell every "{" as a byte escape but a counted repeat's.
+        repeats[reading.ruleOf[i]] += static_cast<std::size_t>(std::count(text.begin(), text.end(), '{'));
     }
     std::vector<std::size_t> order;
-    for (std::size_t rule = 0; rule < ofRule.size(); ++rule)
-        if (!ofRule[rule].empty()) order.push_back(rule);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return size[a] > size[b]; });
+    std::size_t total = 0;
+    for (std::size_t rule = 0; rule < ofRule.size(); ++rule) {
+        if (ofRule[rule].empty()) continue;
+        order.push_back(rule);
+        total += size[rule];
+    }
+    auto density = [&](std::size_t rule) { return static_cast<double>(repeats[rule]) / static_cast<double>(size[rule]); };
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return density(a) > density(b); });
     count = std::max<std::size_t>(1, std::min(count, order.size()));
+    // A rule goes to the run its first byte falls in, so there are never more than count.
     std::vector<std::vector<std::size_t>> groups(count);
-    std::vector<std::size_t> load(count, 0);
+    std::size_t before = 0;
     for (std::size_t rule : order) {
-        std::size_t target = static_cast<std::size_t>(std::min_element(load.begin(), load.end()) - load.begin());
-        load[target] += size[rule];
+        std::size_t target = std::min(count - 1, before * count / std::max<std::size_t>(1, total));
         groups[target].insert(groups[target].end(), ofRule[rule].begin(), ofRule[rule].end());
+        before += size[rule];
     }
     for (auto& group : groups) std::sort(group.begin(), group.end());
     groups.erase(std::remove_if(groups.begin(), groups.end(), [](const auto& g) { return g.empty(); }), groups.end());

@@ -71,8 +71,9 @@ public:
     static std::unique_ptr<Part> compilePart(const Reading& reading, const std::vector<std::size_t>* expressions,
                                              const std::atomic<bool>* stop = nullptr);
     // Cuts the given expressions of reading into at most count groups of about equal size,
-    // each rule's expressions in one group, for parts that compile side by side: compiling
-    // takes far more than linear time in the size. No group is empty.
+    // each rule's expressions in one group and rules of like shape together, for parts that
+    // compile side by side: compiling takes far more than linear time in the size. No group
+    // is empty.
     static std::vector<std::vector<std::size_t>> split(const Reading& reading, const std::vector<std::size_t>& expressions,
                                                        std::size_t count);
     // The prefilter of reading's rules served by these parts. A rule is a candidate only
