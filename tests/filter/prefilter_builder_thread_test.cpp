@@ -646,13 +646,34 @@ TEST(PrefilterBuilderThread, RapidReloadsRunOneBuildOnAtMostPartThreadsCompiles)
                            << PrefilterBuilder::partThreads() << " compiles";
 }
 
+// The staged rules with a rule line put before that of the rule named before; the text
+// unchanged when there is no such rule.
+std::string withRuleInserted(std::string text, const std::string& before, const std::string& line) {
+    std::size_t at = text.find("\n  " + before + " /");
+    if (at != std::string::npos) text.insert(at + 1, line + "\n");
+    return text;
+}
+
+// The staged rules without the named rule's line; the text unchanged when it is not there.
+std::string withRuleRemoved(std::string text, const std::string& name) {
+    std::size_t at = text.find("\n  " + name + " /");
+    if (at != std::string::npos) text.erase(at + 1, text.find('\n', at + 1) - at);
+    return text;
+}
+
 // A build after a reload compiles only the parts whose expressions it does not have yet:
-// none for the same rules read again, the parts around the rule for a one-rule edit. What
-// it serves answers as the bare scan at every stage.
+// none for the same rules read again, the parts around the rule for a one-rule edit, and
+// likewise for a rule added or removed in the middle, which renumbers the rules after it
+// (their parts do not change for that). What it serves answers as the bare scan at every
+// stage, the renumbered rules' answers included.
 TEST(PrefilterBuilderThread, ReloadsCompileOnlyThePartsThatChanged) {
-    const StagedRules rules = stagedRules(71, 50);
+    const StagedRules rules = stagedRules(71, 150);
     const std::string edited = withBk7Edited(rules.text);
-    ASSERT_NE(edited, rules.text);
+    const std::string inserted = withRuleInserted(edited, "Bk150", "  BkNew /\\bbknew_[0-9]+x/");
+    const std::string removed = withRuleRemoved(inserted, "Bk100");
+    const std::string headerFirst = withRuleInserted(removed, "Hk0", "  HkNew /^Subject:.*hknew_[0-9]+/i");
+    for (const std::string* text : {&edited, &inserted, &headerFirst}) ASSERT_NE(*text, rules.text);
+    ASSERT_NE(removed, inserted);
     FilterSettings settings;
     readRules(settings, rules.text);
     testsupport::CaptureStdout capture;
@@ -661,19 +682,37 @@ TEST(PrefilterBuilderThread, ReloadsCompileOnlyThePartsThatChanged) {
     builder.start(settings);
     ASSERT_TRUE(builder.waitForTests(settings.generation(), 120000));
     const std::size_t fresh = builder.compilesBegunForTests();
-    ASSERT_GT(fresh, 10u);
     std::string said = capture.text();
 
+    // A first-stage part is a run of cheap rules whose ends the rules' content chooses, so
+    // a rule edited, added or removed changes its run, which may split in two or join the
+    // next one, and the run after that at most; the costly rules' parts stay, and the cheap
+    // rules of that side make one part of the final stage, compiled again. A header rule
+    // inserted before all others renumbers the header lines' full rules too, and likewise
+    // changes only the runs beside it.
     const struct {
         const char* name;
         const std::string& text;
+        std::size_t ruleCount;
         std::size_t compiles;  // at most
         bool staged;
     } cases[] = {
-        {"the same rules read again", rules.text, 0, false},
-        // The edited rule's part of the first stage (and the one after it, when the cut
-        // between them moved), and the cheap body rules whole.
-        {"one body rule edited", edited, 3, true},
+        {"the same rules read again", rules.text, rules.ruleCount, 0, false},
+        {"one body rule edited", edited, rules.ruleCount, 3, true},
+        {"a body rule inserted in the middle", inserted, rules.ruleCount + 1, 4, true},
+        {"a body rule removed from the middle", removed, rules.ruleCount, 4, true},
+        {"a header rule inserted before all others", headerFirst, rules.ruleCount + 1, 4, true},
+    };
+    for (const auto& c : cases) ASSERT_GT(fresh, 2 * c.compiles) << "a fresh build compiles too few parts to tell";
+    // Rules before and after the rules inserted and removed, with their new numbers: a
+    // prefilter that named a rule by its old number would leave their matches out.
+    const std::string costly = rules.words.at("CostlyBodyB")[10] + " and " + rules.words.at("CostlyFull")[20];
+    const std::string messages[] = {
+        "Subject: hk3_abx\n\nsee bk7_zz5 here\n",
+        "Subject: none\n\nsee bk7_12cd and bk8_12cd\n",
+        "Subject: hknew_4 and hk49_abx\nX-Note: fk7_qqz\n\nsee bknew_12x, bk99_1ab, bk100_1ab and bk101_1ab\n",
+        "Subject: hk0_zzx\n\nbk149_7cd bk150_7cd bk299_7cd fk0_qz fk149_qz\n" + costly + "\n",
+        "Subject: " + costly + "\n\nbk151_7ab and " + rules.words.at("CostlyBodyA")[30] + "\n",
     };
     cgp::MessageScanner scanner;
     unsigned int request = 0;
@@ -690,30 +729,26 @@ TEST(PrefilterBuilderThread, ReloadsCompileOnlyThePartsThatChanged) {
         std::string out = capture.text().substr(said.size());
         said += out;
         std::string expected =
-            (c.staged ? stageLine("first stage", rules.ruleCount) : "") + stageLine("ready", rules.ruleCount);
+            (c.staged ? stageLine("first stage", c.ruleCount) : "") + stageLine("ready", c.ruleCount);
         EXPECT_TRUE(boost::regex_match(out, boost::regex(expected))) << out;
 
-        const struct {
-            const char* message;
-            const char* names;
-        } messages[] = {
-            {"Subject: hk3_abx\n\nsee bk7_zz5 here\n", c.staged ? "Bk7 Hk3" : "Hk3"},
-            {"Subject: none\n\nsee bk7_12cd and bk8_12cd\n", c.staged ? "Bk8" : "Bk7 Bk8"},
-        };
-        for (const auto& m : messages) {
-            SCOPED_TRACE(m.message);
-            std::string expectedLines;
-            std::istringstream names(m.names);
-            for (std::string name; names >> name;) expectedLines += "X-Regex-Match: " + name + "\n";
-            for (const cgp::RulesPrefilter* prefilter :
-                 {static_cast<const cgp::RulesPrefilter*>(nullptr), first.get(), last.get()}) {
-                if (!prefilter && first && last) continue;
-                std::istringstream in(m.message);
-                EXPECT_EQ(joined(scanner.scan(in, settings, true, ++request, prefilter).lines), expectedLines)
-                    << (!prefilter ? "without prefilter" : prefilter->final ? "final" : "first stage");
+        for (const std::string& message : messages) {
+            SCOPED_TRACE(message);
+            std::istringstream bareIn(message);
+            const std::string bare = joined(scanner.scan(bareIn, settings, true, ++request, nullptr).lines);
+            EXPECT_NE(bare, "") << "the message is to match rules";
+            for (const cgp::RulesPrefilter* prefilter : {first.get(), last.get()}) {
+                if (!prefilter) continue;
+                std::istringstream in(message);
+                EXPECT_EQ(joined(scanner.scan(in, settings, true, ++request, prefilter).lines), bare)
+                    << (prefilter->final ? "final" : "first stage");
             }
         }
     }
+    // The edited rule's answers, as its text says.
+    std::istringstream in("Subject: none\n\nsee bk7_zz5, bk7_12cd and bknew_3x\n");
+    EXPECT_EQ(joined(scanner.scan(in, settings, true, ++request, builder.ready(settings.generation()).get()).lines),
+              "X-Regex-Match: Bk7\nX-Regex-Match: BkNew\n");
     capture.stop();
 }
 
