@@ -161,6 +161,26 @@ StagedRules stagedRules(unsigned seed, int cheapPerSection) {
 // Expression bytes per part: the cheap rules of each side make several parts.
 constexpr std::size_t stagedPartBytes = 2048;
 
+// Has builder build settings in parts of stagedPartBytes.
+void startStaged(PrefilterBuilder& builder, const FilterSettings& settings) {
+    builder.setPartBytesForTests(stagedPartBytes);
+    builder.start(settings);
+}
+
+// A staged build of generated rules under way: the rules read into settings, standard
+// output captured from before the build starts. The builder goes first, so that what it
+// says as it goes is captured too.
+struct StagedBuild {
+    StagedBuild(unsigned seed, int cheapPerSection) : rules(stagedRules(seed, cheapPerSection)) {
+        readRules(settings, rules.text);
+        startStaged(*builder, settings);
+    }
+    StagedRules rules;
+    FilterSettings settings;
+    testsupport::CaptureStdout capture;
+    std::unique_ptr<PrefilterBuilder> builder = std::make_unique<PrefilterBuilder>();
+};
+
 // The log line of a stage, as a regular expression.
 std::string stageLine(const char* stage, std::size_t rules) {
     return std::string("\\* Prefilter ") + stage + ": " + std::to_string(rules) + " rules in [0-9]+\\.[0-9] s\n";
@@ -197,13 +217,11 @@ std::string upper(std::string text) {
 }
 
 TEST(PrefilterBuilderThread, LargeRulesServeTheCheapOnesInPartsFirstWithTheCostlyAlwaysRun) {
-    StagedRules rules = stagedRules(11, 50);
-    FilterSettings settings;
-    readRules(settings, rules.text);
-    testsupport::CaptureStdout capture;
-    PrefilterBuilder builder;
-    builder.setPartBytesForTests(stagedPartBytes);
-    builder.start(settings);
+    StagedBuild build(11, 50);
+    const StagedRules& rules = build.rules;
+    const FilterSettings& settings = build.settings;
+    testsupport::CaptureStdout& capture = build.capture;
+    PrefilterBuilder& builder = *build.builder;
     std::shared_ptr<const cgp::RulesPrefilter> first = firstStageOf(builder, settings.generation());
     std::string said = capture.text();
     ASSERT_TRUE(first) << "no first stage served before the final one\n" << said;
@@ -256,14 +274,11 @@ TEST(PrefilterBuilderThread, LargeRulesServeTheCheapOnesInPartsFirstWithTheCostl
 // A line the first stage misses (a costly rule it names without having compiled it, a cheap
 // rule left out of every part) or the final one misses changes the answer.
 TEST(PrefilterBuilderThread, EveryStageAnswersAsTheBareScan) {
-    StagedRules rules = stagedRules(12, 50);
-    auto word = [&](const char* rule, std::size_t i) { return rules.words[rule][i]; };
-    FilterSettings settings;
-    readRules(settings, rules.text);
-    testsupport::CaptureStdout capture;
-    PrefilterBuilder builder;
-    builder.setPartBytesForTests(stagedPartBytes);
-    builder.start(settings);
+    StagedBuild build(12, 50);
+    auto word = [&](const char* rule, std::size_t i) { return build.rules.words.at(rule)[i]; };
+    const FilterSettings& settings = build.settings;
+    PrefilterBuilder& builder = *build.builder;
+    testsupport::CaptureStdout& capture = build.capture;
     std::shared_ptr<const cgp::RulesPrefilter> first = firstStageOf(builder, settings.generation());
     ASSERT_TRUE(first);
     ASSERT_TRUE(builder.waitForTests(settings.generation(), buildPatienceMs));
@@ -355,10 +370,9 @@ BuildTimes timeStagedBuild(const FilterSettings& settings) {
     std::size_t threads = settledThreadCount();
     testsupport::CaptureStdout capture;
     PrefilterBuilder builder;
-    builder.setPartBytesForTests(stagedPartBytes);
     auto began = std::chrono::steady_clock::now();
     const double processorBegan = processorSeconds();
-    builder.start(settings);
+    startStaged(builder, settings);
     if (!firstStageOf(builder, settings.generation())) return BuildTimes{};
     times.firstStage = secondsSince(began);
     times.firstStageProcessor = processorSeconds() - processorBegan;
@@ -426,8 +440,7 @@ TEST(PrefilterBuilderThread, NewRulesDropAStagedBuildAtEveryStage) {
         const std::size_t threads = settledThreadCount();
         testsupport::CaptureStdout capture;
         PrefilterBuilder builder;
-        builder.setPartBytesForTests(stagedPartBytes);
-        builder.start(settings);
+        startStaged(builder, settings);
         ASSERT_TRUE(reach(builder, old, moment, times, std::chrono::steady_clock::now()));
         readRules(settings, newRules);
         auto began = std::chrono::steady_clock::now();
@@ -504,10 +517,9 @@ TEST(PrefilterBuilderThread, StagedBuildEndsQuietlyAndAtOnceWhenDestroyed) {
         testsupport::CaptureStdout capture;
         const std::size_t threads = settledThreadCount();
         auto builder = std::make_unique<PrefilterBuilder>();
-        builder->setPartBytesForTests(stagedPartBytes);
         auto began = std::chrono::steady_clock::now();
         const double processorBegan = processorSeconds();
-        builder->start(settings);
+        startStaged(*builder, settings);
         ASSERT_TRUE(reach(*builder, settings.generation(), moment, times, began));
         Destruction gone = destroy(builder, capture, threads);
         const double processorUsed = processorSeconds() - processorBegan;
@@ -531,18 +543,11 @@ TEST(PrefilterBuilderThread, StagedBuildEndsQuietlyAndAtOnceWhenDestroyed) {
 // goes without waiting for it, and its result is never seen.
 TEST(PrefilterBuilderThread, DestroyedDuringALongCompileReturnsAtOnceAndStaysQuiet) {
     if (!timingsMean) GTEST_SKIP() << "under a sanitizer, on a busy machine, its timings say nothing";
-    StagedRules rules = stagedRules(51, 200);
-    FilterSettings settings;
-    readRules(settings, rules.text);
-    testsupport::CaptureStdout capture;
     const std::size_t threads = settledThreadCount();
-    auto builder = std::make_unique<PrefilterBuilder>();
-    builder->setPartBytesForTests(stagedPartBytes);
-    auto began = std::chrono::steady_clock::now();
-    builder->start(settings);
-    ASSERT_TRUE(reach(*builder, settings.generation(), Moment::FirstStageServing, BuildTimes{}, began));
+    StagedBuild build(51, 200);
+    ASSERT_TRUE(firstStageOf(*build.builder, build.settings.generation()));
     tmg::sleepMilliseconds(50);  // the final stage's compiles are under way
-    Destruction gone = destroy(builder, capture, threads);
+    Destruction gone = destroy(build.builder, build.capture, threads);
     // Well under a second, and well before the compile it left running ends.
     EXPECT_LT(gone.destroyed, 0.25);
     EXPECT_LT(gone.destroyed, gone.ended / 2) << "the compile ended " << gone.ended << " s after";
@@ -613,7 +618,6 @@ TEST(PrefilterBuilderThread, RapidReloadsRunOneBuildOnAtMostPartThreadsCompiles)
     std::size_t peak = 0;
     {
         PrefilterBuilder builder;
-        builder.setPartBytesForTests(stagedPartBytes);
         FilterSettings settings;
         auto began = std::chrono::steady_clock::now();
         // Two sets that differ in one rule, and now and then one that has nothing in common,
@@ -621,7 +625,7 @@ TEST(PrefilterBuilderThread, RapidReloadsRunOneBuildOnAtMostPartThreadsCompiles)
         int reloads = 0;
         for (; secondsSince(began) < 4; ++reloads) {
             readRules(settings, reloads % 7 == 6 ? others : reloads % 2 ? edited : rules.text);
-            builder.start(settings);
+            startStaged(builder, settings);
             auto interval = std::chrono::steady_clock::now();
             int wait = (reloads % 5) * 25;
             do {
@@ -667,19 +671,17 @@ std::string withRuleRemoved(std::string text, const std::string& name) {
 // (their parts do not change for that). What it serves answers as the bare scan at every
 // stage, the renumbered rules' answers included.
 TEST(PrefilterBuilderThread, ReloadsCompileOnlyThePartsThatChanged) {
-    const StagedRules rules = stagedRules(71, 150);
+    StagedBuild build(71, 150);
+    const StagedRules& rules = build.rules;
+    FilterSettings& settings = build.settings;
+    testsupport::CaptureStdout& capture = build.capture;
+    PrefilterBuilder& builder = *build.builder;
     const std::string edited = withBk7Edited(rules.text);
     const std::string inserted = withRuleInserted(edited, "Bk150", "  BkNew /\\bbknew_[0-9]+x/");
     const std::string removed = withRuleRemoved(inserted, "Bk100");
     const std::string headerFirst = withRuleInserted(removed, "Hk0", "  HkNew /^Subject:.*hknew_[0-9]+/i");
     for (const std::string* text : {&edited, &inserted, &headerFirst}) ASSERT_NE(*text, rules.text);
     ASSERT_NE(removed, inserted);
-    FilterSettings settings;
-    readRules(settings, rules.text);
-    testsupport::CaptureStdout capture;
-    PrefilterBuilder builder;
-    builder.setPartBytesForTests(stagedPartBytes);
-    builder.start(settings);
     ASSERT_TRUE(builder.waitForTests(settings.generation(), 120000));
     const std::size_t fresh = builder.compilesBegunForTests();
     std::string said = capture.text();
