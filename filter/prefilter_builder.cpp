@@ -251,8 +251,9 @@ bool want(State& state, const PrefilterParts::Plan& plan) {
 
 std::shared_ptr<RulesPrefilter> assemble(const Job& job, bool final, const RegexPrefilter::Reading& header,
                                          const RegexPrefilter::Reading& body, std::vector<PrefilterParts::Task>& tasks) {
-    std::vector<std::shared_ptr<const RegexPrefilter::Part>> headerParts, bodyParts;
-    for (PrefilterParts::Task& task : tasks) (task.header ? headerParts : bodyParts).push_back(task.part);
+    std::vector<RegexPrefilter::Placed> headerParts, bodyParts;
+    for (PrefilterParts::Task& task : tasks)
+        (task.header ? headerParts : bodyParts).push_back(RegexPrefilter::Placed{task.part, task.rules});
     auto built = std::make_shared<RulesPrefilter>();
     built->generation = job.generation;
     built->final = final;

@@ -37,13 +37,16 @@ Task taskOf(const RegexPrefilter::Reading& reading, const std::vector<std::size_
     auto piece = std::make_shared<RegexPrefilter::Reading>();
     for (std::size_t index : expressions) {
         const std::string& text = reading.expressions[index];
-        appendNumber(task.key, reading.ruleOf[index]);
+        if (task.rules.empty() || task.rules.back() != reading.ruleOf[index]) task.rules.push_back(reading.ruleOf[index]);
+        auto local = static_cast<std::uint32_t>(task.rules.size() - 1);
+        appendNumber(task.key, local);
         appendNumber(task.key, static_cast<std::uint32_t>(text.size()));
         task.key += text;
         task.weight += text.size();
         piece->expressions.push_back(text);
-        piece->ruleOf.push_back(reading.ruleOf[index]);
+        piece->ruleOf.push_back(local);
     }
+    piece->always.assign(task.rules.size(), 1);
     task.reading = std::move(piece);
     return task;
 }
@@ -55,32 +58,78 @@ void addTasks(std::vector<Task>& tasks, const RegexPrefilter::Reading& reading,
         tasks.push_back(taskOf(reading, group, header));
 }
 
-}  // namespace
+// The expressions of one rule among those given to cut(): [from, to) of them.
+struct RuleSpan {
+    std::size_t from = 0, to = 0;
+    std::size_t bytes = 0;
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a over its expressions
+};
 
-std::size_t rulesPerPart(std::size_t rules, std::size_t bytes, std::size_t partBytes) {
-    // About partBytes per part, rounded up to 1, 2, 3, 4, 6, 8, 12, 16, ... rules: a rule
-    // edited moves the bytes by far less than a step.
-    double per = bytes ? static_cast<double>(rules) * static_cast<double>(partBytes) / static_cast<double>(bytes) : 1;
-    std::size_t step = 1;
-    while (static_cast<double>(step) < per && static_cast<double>(step * 3 / 2) < per) step *= 2;
-    return static_cast<double>(step) >= per ? step : step * 3 / 2;
+std::uint64_t mixed(std::uint64_t x) {
+    // FNV's low bits are weak; spread them over the word.
+    x ^= x >> 30;
+    x *= 0xbf58476d1ce4e5b9ull;
+    x ^= x >> 27;
+    x *= 0x94d049bb133111ebull;
+    return x ^ (x >> 31);
 }
+
+// A run ends after the rule with a chance of its bytes in partBytes, so that runs hold
+// about partBytes whatever the rules' sizes.
+bool endsRun(const RuleSpan& rule, std::size_t partBytes) {
+    std::uint64_t threshold = rule.bytes >= partBytes ? std::uint64_t{1} << 32
+                                                      : (std::uint64_t{rule.bytes} << 32) / partBytes;
+    return (mixed(rule.hash) >> 32) < threshold;
+}
+
+}  // namespace
 
 std::vector<std::vector<std::size_t>> cut(const RegexPrefilter::Reading& reading,
                                           const std::vector<std::size_t>& expressions, std::size_t partBytes) {
-    std::size_t bytes = 0, rules = 0;
+    partBytes = std::max<std::size_t>(1, partBytes);
+    std::vector<RuleSpan> rules;
     for (std::size_t i = 0; i < expressions.size(); ++i) {
-        bytes += reading.expressions[expressions[i]].size();
-        rules += i == 0 || reading.ruleOf[expressions[i]] != reading.ruleOf[expressions[i - 1]];
+        if (i == 0 || reading.ruleOf[expressions[i]] != reading.ruleOf[expressions[i - 1]]) {
+            rules.emplace_back();
+            rules.back().from = i;
+        }
+        RuleSpan& rule = rules.back();
+        const std::string& text = reading.expressions[expressions[i]];
+        rule.to = i + 1;
+        rule.bytes += text.size();
+        for (char c : text) rule.hash = (rule.hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        rule.hash = (rule.hash ^ 0x100) * 1099511628211ull;  // between expressions
     }
-    std::size_t per = rulesPerPart(rules, bytes, std::max<std::size_t>(1, partBytes));
+    // Runs of rules, as [first, last) rules with their bytes: where the content says, then
+    // the small ones joined to the next.
+    struct Run {
+        std::size_t first = 0, last = 0, bytes = 0;
+    };
+    std::vector<Run> runs;
+    Run run;
+    for (std::size_t r = 0; r < rules.size(); ++r) {
+        run.last = r + 1;
+        run.bytes += rules[r].bytes;
+        if ((endsRun(rules[r], partBytes) && run.bytes >= partBytes / 4) || r + 1 == rules.size()) {
+            runs.push_back(run);
+            run = Run{r + 1, r + 1, 0};
+        }
+    }
     std::vector<std::vector<std::size_t>> groups;
-    std::size_t rule = 0;  // the position of the expression's rule among those given
-    for (std::size_t i = 0; i < expressions.size(); ++i) {
-        if (i > 0 && reading.ruleOf[expressions[i]] != reading.ruleOf[expressions[i - 1]]) ++rule;
-        if (rule % per == 0 && (i == 0 || reading.ruleOf[expressions[i]] != reading.ruleOf[expressions[i - 1]]))
-            groups.emplace_back();
-        groups.back().push_back(expressions[i]);
+    for (const Run& whole : runs) {
+        // A long run compiles slowly; it is cut into pieces of equal bytes, which changes
+        // only its own parts when a rule in it changes.
+        std::size_t pieces = (whole.bytes + 2 * partBytes - 1) / (2 * partBytes);
+        pieces = std::max<std::size_t>(1, pieces);
+        std::size_t done = 0, piece = 0;
+        for (std::size_t r = whole.first; r < whole.last; ++r) {
+            if (r == whole.first || done * pieces >= (piece + 1) * whole.bytes) {
+                if (r != whole.first) ++piece;
+                groups.emplace_back();
+            }
+            for (std::size_t i = rules[r].from; i < rules[r].to; ++i) groups.back().push_back(expressions[i]);
+            done += rules[r].bytes;
+        }
     }
     return groups;
 }
@@ -99,8 +148,8 @@ Plan plan(const RegexPrefilter::Reading& header, const RegexPrefilter::Reading& 
     if (!headerSorted.cheap.empty()) plan.finalStage.push_back(taskOf(header, headerSorted.cheap, true));
     if (!bodySorted.cheap.empty()) plan.finalStage.push_back(taskOf(body, bodySorted.cheap, false));
     // Fewer, larger parts of the costly rules: each part scanned is a pass over the line.
-    // They are few and of very different sizes, so they are balanced by size; an edit of
-    // a cheap rule leaves them as they were.
+    // They are few and of very different sizes, so they are cut into runs of equal size,
+    // like with like; an edit of a cheap rule leaves them as they were.
     std::size_t costlyPartBytes = 3 * partBytes;
     for (const auto& side : {std::make_pair(&header, &headerSorted), std::make_pair(&body, &bodySorted)}) {
         if (side.second->costly.empty()) continue;

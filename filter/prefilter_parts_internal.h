@@ -6,6 +6,7 @@
 // Private to the builder and its tests.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,11 +18,15 @@ namespace PrefilterParts {
 
 // One part to be had.
 struct Task {
-    // The part's expressions with their rule numbers, byte for byte: equal keys compile to
-    // equal parts.
+    // The part's expressions, each with the number of its rule within the part (0 for the
+    // first rule it holds, 1 for the next...), byte for byte: equal keys compile to equal
+    // parts, whatever the rules' numbers in the prefilter.
     std::string key;
-    // Those expressions alone (no rule list): what the compile reads, shared with it.
+    // Those expressions with the rules numbered within the part: what the compile reads,
+    // shared with it.
     std::shared_ptr<const RegexPrefilter::Reading> reading;
+    // The reading's rule that each of the part's rule numbers stands for.
+    std::vector<std::uint32_t> rules;
     bool header = false;  // a part of the header lines' prefilter, else of the body lines'
     std::size_t weight = 0;  // expression bytes
     std::shared_ptr<const RegexPrefilter::Part> part;  // set once compiled
@@ -43,21 +48,19 @@ constexpr std::size_t costlyRuleBytes = 2048;
 // times partBytes. A rule set without costly rules and of at most two parts' worth is
 // built whole at once.
 //
-// The first stage's parts are cut at fixed ranges of the cheap rules, so that a rule edited
-// in place changes the part that holds it only, and the others keep their keys. (A rule
-// added or removed renumbers the rules after it, whose parts are compiled again.) The
-// costly rules are balanced by size (RegexPrefilter::split), which an edit of a cheap rule
-// leaves as it was.
+// A part's key holds no rule numbers of the prefilter, so a rule added or removed leaves
+// the parts of the other rules as they were. The first stage's parts are cut where the
+// rules' own content says (cut()), so that a rule edited, added or removed changes the
+// parts beside it only. The costly rules are cut into runs of like shape and equal size
+// (RegexPrefilter::split), which an edit of a cheap rule leaves as they were.
 Plan plan(const RegexPrefilter::Reading& header, const RegexPrefilter::Reading& body, std::size_t partBytes);
 
-// The rules per part when rules rules hold bytes expression bytes: about partBytes bytes'
-// worth, rounded up to 1, 2, 3, 4, 6, 8, 12, 16, ... rules, so that the bytes of an edited
-// rule seldom change it.
-std::size_t rulesPerPart(std::size_t rules, std::size_t bytes, std::size_t partBytes);
-
-// Cuts the given expressions of reading (ascending, each rule's together) into groups of
-// per = rulesPerPart() rules each, in order: the first per rules among those given, the next
-// per, and so on. No group is empty.
+// Cuts the given expressions of reading (ascending, each rule's together) into runs of
+// rules in order, of about partBytes expression bytes on average. A run ends after a rule
+// whose hash of its expressions falls below a threshold that grows with the rule's bytes,
+// so that where runs end depends on the rules around, not on their positions; a run of
+// less than a quarter of partBytes joins the next, and one of more than twice partBytes is
+// cut into equal pieces. No group is empty; each rule's expressions are in one.
 std::vector<std::vector<std::size_t>> cut(const RegexPrefilter::Reading& reading,
                                           const std::vector<std::size_t>& expressions, std::size_t partBytes);
 

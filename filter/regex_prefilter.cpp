@@ -19,6 +19,7 @@ struct Marks {
     std::uint32_t* seen;
     std::uint32_t stamp;
     std::vector<std::uint32_t>* named;
+    const std::uint32_t* rules;  // the part's: its ids as the prefilter numbers them
 };
 
 // A rule that is one long node repeated at least twice: each match holds as many copies of
@@ -77,9 +78,10 @@ int onMatch(unsigned int id, unsigned long long, unsigned long long, unsigned in
     auto* marks = static_cast<Marks*>(context);
     // Expressions of one rule share its id, and parts never share a rule, but a rule's
     // pieces may each report once.
-    if (marks->seen[id] != marks->stamp) {
-        marks->seen[id] = marks->stamp;
-        marks->named->push_back(id);
+    std::uint32_t rule = marks->rules[id];
+    if (marks->seen[rule] != marks->stamp) {
+        marks->seen[rule] = marks->stamp;
+        marks->named->push_back(rule);
     }
     return 0;
 }
@@ -126,6 +128,8 @@ std::unique_ptr<RegexPrefilter::Part> RegexPrefilter::compilePart(const Reading&
         std::iota(indices.begin(), indices.end(), std::size_t{0});
     }
     std::unique_ptr<Part> part(new Part);
+    for (std::size_t index : indices)
+        part->numbers = std::max<std::size_t>(part->numbers, std::size_t{reading.ruleOf[index]} + 1);
     std::vector<unsigned int> lost;
     while (!indices.empty()) {
         if (stop && stop->load(std::memory_order_relaxed)) return nullptr;
@@ -211,19 +215,38 @@ std::vector<std::vector<std::size_t>> RegexPrefilter::split(const Reading& readi
 
 std::unique_ptr<RegexPrefilter> RegexPrefilter::assemble(const Reading& reading,
                                                          std::vector<std::shared_ptr<const Part>> parts) {
+    std::vector<Placed> placed;
+    for (auto& part : parts) placed.push_back(Placed{std::move(part), {}});
+    return assemble(reading, std::move(placed));
+}
+
+std::unique_ptr<RegexPrefilter> RegexPrefilter::assemble(const Reading& reading, std::vector<Placed> parts) {
     std::unique_ptr<RegexPrefilter> prefilter(new RegexPrefilter);
     prefilter->always = reading.always;
-    for (const auto& part : parts) {
-        if (!part) continue;
-        for (unsigned int rule : part->rules) prefilter->always[rule] = 0;
+    for (Placed& placed : parts) {
+        if (!placed.part) continue;
+        if (placed.rules.empty()) {
+            placed.rules.resize(placed.part->numbers);
+            std::iota(placed.rules.begin(), placed.rules.end(), std::uint32_t{0});
+        }
+        // The scan looks up every id the engine reports: one it could not map would read
+        // past the table.
+        bool fits = placed.rules.size() >= placed.part->numbers &&
+                    std::all_of(placed.rules.begin(), placed.rules.end(),
+                                [&](std::uint32_t rule) { return rule < prefilter->always.size(); });
+        if (!fits) placed.part.reset();
+    }
+    for (const Placed& placed : parts) {
+        if (!placed.part) continue;
+        for (unsigned int rule : placed.part->rules) prefilter->always[placed.rules[rule]] = 0;
     }
     // A refused piece leaves its rule always run, whichever part took its other pieces.
-    for (const auto& part : parts) {
-        if (!part) continue;
-        for (unsigned int rule : part->lost) prefilter->always[rule] = 1;
+    for (const Placed& placed : parts) {
+        if (!placed.part) continue;
+        for (unsigned int rule : placed.part->lost) prefilter->always[placed.rules[rule]] = 1;
     }
-    for (auto& part : parts)
-        if (part && part->database) prefilter->parts.push_back(std::move(part));
+    for (Placed& placed : parts)
+        if (placed.part && placed.part->database) prefilter->parts.push_back(std::move(placed));
     for (std::size_t rule = 0; rule < prefilter->always.size(); ++rule)
         if (prefilter->always[rule]) prefilter->alwaysList.push_back(static_cast<std::uint32_t>(rule));
     return prefilter;
@@ -251,8 +274,8 @@ RegexPrefilter::Scratch::~Scratch() { hs_free_scratch(space); }
 bool RegexPrefilter::prepare(Scratch& scratch) const {
     if (scratch.seen.size() < always.size()) scratch.seen.resize(always.size(), scratch.stamp);
     scratch.named.reserve(always.size());
-    for (const auto& part : parts)
-        if (hs_alloc_scratch(part->database, &scratch.space) != HS_SUCCESS) return false;
+    for (const Placed& placed : parts)
+        if (hs_alloc_scratch(placed.part->database, &scratch.space) != HS_SUCCESS) return false;
     return true;
 }
 
@@ -265,9 +288,10 @@ bool RegexPrefilter::scan(const char* begin, const char* end, Scratch& scratch) 
         scratch.stamp = 1;
     }
     if (begin != end) {
-        Marks marks{scratch.seen.data(), scratch.stamp, &scratch.named};
-        for (const auto& part : parts) {
-            hs_error_t status = hs_scan(part->database, begin, static_cast<unsigned int>(end - begin), 0,
+        Marks marks{scratch.seen.data(), scratch.stamp, &scratch.named, nullptr};
+        for (const Placed& placed : parts) {
+            marks.rules = placed.rules.data();
+            hs_error_t status = hs_scan(placed.part->database, begin, static_cast<unsigned int>(end - begin), 0,
                                         scratch.space, onMatch, &marks);
             if (status != HS_SUCCESS) {
                 scratch.all = true;

@@ -53,8 +53,18 @@ public:
         friend class RegexPrefilter;
         Part() = default;
         hs_database* database = nullptr;
+        // By the rule numbers of the reading it was compiled from.
         std::vector<unsigned int> rules;  // the rules all of whose expressions it holds
         std::vector<unsigned int> lost;   // the rules of expressions the engine refused
+        std::size_t numbers = 0;          // one more than the largest rule number it knows
+    };
+
+    // A part as a prefilter uses it: rules[k] is the prefilter's rule that rule number k of
+    // the part's reading stands for. So a part compiled once serves prefilters that number
+    // its rules differently. Empty rules: the same numbers.
+    struct Placed {
+        std::shared_ptr<const Part> part;
+        std::vector<std::uint32_t> rules;
     };
 
     // Reading and compiling take seconds for a thousand rules; both check stop between
@@ -80,6 +90,10 @@ public:
     // through a part that holds every expression of it; any other rule is always run.
     static std::unique_ptr<RegexPrefilter> assemble(const Reading& reading,
                                                     std::vector<std::shared_ptr<const Part>> parts);
+    // The same with each part's rules renumbered as it says. A part whose rules do not
+    // cover its numbers, or name a rule reading lacks, is left out, and null parts are
+    // ignored: their rules are always run.
+    static std::unique_ptr<RegexPrefilter> assemble(const Reading& reading, std::vector<Placed> parts);
     // All of reading's expressions in one part.
     static std::unique_ptr<RegexPrefilter> compile(Reading reading, const std::atomic<bool>* stop = nullptr);
     // read, then compile.
@@ -131,7 +145,7 @@ public:
 private:
     RegexPrefilter() = default;
 
-    std::vector<std::shared_ptr<const Part>> parts;  // those with a database
+    std::vector<Placed> parts;                       // those with a database, rules never empty
     std::vector<char> always;                        // by rule
     std::vector<std::uint32_t> alwaysList;           // ascending
 };

@@ -161,6 +161,26 @@ StagedRules stagedRules(unsigned seed, int cheapPerSection) {
 // Expression bytes per part: the cheap rules of each side make several parts.
 constexpr std::size_t stagedPartBytes = 2048;
 
+// Has builder build settings in parts of stagedPartBytes.
+void startStaged(PrefilterBuilder& builder, const FilterSettings& settings) {
+    builder.setPartBytesForTests(stagedPartBytes);
+    builder.start(settings);
+}
+
+// A staged build of generated rules under way: the rules read into settings, standard
+// output captured from before the build starts. The builder goes first, so that what it
+// says as it goes is captured too.
+struct StagedBuild {
+    StagedBuild(unsigned seed, int cheapPerSection) : rules(stagedRules(seed, cheapPerSection)) {
+        readRules(settings, rules.text);
+        startStaged(*builder, settings);
+    }
+    StagedRules rules;
+    FilterSettings settings;
+    testsupport::CaptureStdout capture;
+    std::unique_ptr<PrefilterBuilder> builder = std::make_unique<PrefilterBuilder>();
+};
+
 // The log line of a stage, as a regular expression.
 std::string stageLine(const char* stage, std::size_t rules) {
     return std::string("\\* Prefilter ") + stage + ": " + std::to_string(rules) + " rules in [0-9]+\\.[0-9] s\n";
@@ -197,13 +217,11 @@ std::string upper(std::string text) {
 }
 
 TEST(PrefilterBuilderThread, LargeRulesServeTheCheapOnesInPartsFirstWithTheCostlyAlwaysRun) {
-    StagedRules rules = stagedRules(11, 50);
-    FilterSettings settings;
-    readRules(settings, rules.text);
-    testsupport::CaptureStdout capture;
-    PrefilterBuilder builder;
-    builder.setPartBytesForTests(stagedPartBytes);
-    builder.start(settings);
+    StagedBuild build(11, 50);
+    const StagedRules& rules = build.rules;
+    const FilterSettings& settings = build.settings;
+    testsupport::CaptureStdout& capture = build.capture;
+    PrefilterBuilder& builder = *build.builder;
     std::shared_ptr<const cgp::RulesPrefilter> first = firstStageOf(builder, settings.generation());
     std::string said = capture.text();
     ASSERT_TRUE(first) << "no first stage served before the final one\n" << said;
@@ -256,14 +274,11 @@ TEST(PrefilterBuilderThread, LargeRulesServeTheCheapOnesInPartsFirstWithTheCostl
 // A line the first stage misses (a costly rule it names without having compiled it, a cheap
 // rule left out of every part) or the final one misses changes the answer.
 TEST(PrefilterBuilderThread, EveryStageAnswersAsTheBareScan) {
-    StagedRules rules = stagedRules(12, 50);
-    auto word = [&](const char* rule, std::size_t i) { return rules.words[rule][i]; };
-    FilterSettings settings;
-    readRules(settings, rules.text);
-    testsupport::CaptureStdout capture;
-    PrefilterBuilder builder;
-    builder.setPartBytesForTests(stagedPartBytes);
-    builder.start(settings);
+    StagedBuild build(12, 50);
+    auto word = [&](const char* rule, std::size_t i) { return build.rules.words.at(rule)[i]; };
+    const FilterSettings& settings = build.settings;
+    PrefilterBuilder& builder = *build.builder;
+    testsupport::CaptureStdout& capture = build.capture;
     std::shared_ptr<const cgp::RulesPrefilter> first = firstStageOf(builder, settings.generation());
     ASSERT_TRUE(first);
     ASSERT_TRUE(builder.waitForTests(settings.generation(), buildPatienceMs));
@@ -355,10 +370,9 @@ BuildTimes timeStagedBuild(const FilterSettings& settings) {
     std::size_t threads = settledThreadCount();
     testsupport::CaptureStdout capture;
     PrefilterBuilder builder;
-    builder.setPartBytesForTests(stagedPartBytes);
     auto began = std::chrono::steady_clock::now();
     const double processorBegan = processorSeconds();
-    builder.start(settings);
+    startStaged(builder, settings);
     if (!firstStageOf(builder, settings.generation())) return BuildTimes{};
     times.firstStage = secondsSince(began);
     times.firstStageProcessor = processorSeconds() - processorBegan;
@@ -426,8 +440,7 @@ TEST(PrefilterBuilderThread, NewRulesDropAStagedBuildAtEveryStage) {
         const std::size_t threads = settledThreadCount();
         testsupport::CaptureStdout capture;
         PrefilterBuilder builder;
-        builder.setPartBytesForTests(stagedPartBytes);
-        builder.start(settings);
+        startStaged(builder, settings);
         ASSERT_TRUE(reach(builder, old, moment, times, std::chrono::steady_clock::now()));
         readRules(settings, newRules);
         auto began = std::chrono::steady_clock::now();
@@ -504,10 +517,9 @@ TEST(PrefilterBuilderThread, StagedBuildEndsQuietlyAndAtOnceWhenDestroyed) {
         testsupport::CaptureStdout capture;
         const std::size_t threads = settledThreadCount();
         auto builder = std::make_unique<PrefilterBuilder>();
-        builder->setPartBytesForTests(stagedPartBytes);
         auto began = std::chrono::steady_clock::now();
         const double processorBegan = processorSeconds();
-        builder->start(settings);
+        startStaged(*builder, settings);
         ASSERT_TRUE(reach(*builder, settings.generation(), moment, times, began));
         Destruction gone = destroy(builder, capture, threads);
         const double processorUsed = processorSeconds() - processorBegan;
@@ -531,18 +543,11 @@ TEST(PrefilterBuilderThread, StagedBuildEndsQuietlyAndAtOnceWhenDestroyed) {
 // goes without waiting for it, and its result is never seen.
 TEST(PrefilterBuilderThread, DestroyedDuringALongCompileReturnsAtOnceAndStaysQuiet) {
     if (!timingsMean) GTEST_SKIP() << "under a sanitizer, on a busy machine, its timings say nothing";
-    StagedRules rules = stagedRules(51, 200);
-    FilterSettings settings;
-    readRules(settings, rules.text);
-    testsupport::CaptureStdout capture;
     const std::size_t threads = settledThreadCount();
-    auto builder = std::make_unique<PrefilterBuilder>();
-    builder->setPartBytesForTests(stagedPartBytes);
-    auto began = std::chrono::steady_clock::now();
-    builder->start(settings);
-    ASSERT_TRUE(reach(*builder, settings.generation(), Moment::FirstStageServing, BuildTimes{}, began));
+    StagedBuild build(51, 200);
+    ASSERT_TRUE(firstStageOf(*build.builder, build.settings.generation()));
     tmg::sleepMilliseconds(50);  // the final stage's compiles are under way
-    Destruction gone = destroy(builder, capture, threads);
+    Destruction gone = destroy(build.builder, build.capture, threads);
     // Well under a second, and well before the compile it left running ends.
     EXPECT_LT(gone.destroyed, 0.25);
     EXPECT_LT(gone.destroyed, gone.ended / 2) << "the compile ended " << gone.ended << " s after";
@@ -613,7 +618,6 @@ TEST(PrefilterBuilderThread, RapidReloadsRunOneBuildOnAtMostPartThreadsCompiles)
     std::size_t peak = 0;
     {
         PrefilterBuilder builder;
-        builder.setPartBytesForTests(stagedPartBytes);
         FilterSettings settings;
         auto began = std::chrono::steady_clock::now();
         // Two sets that differ in one rule, and now and then one that has nothing in common,
@@ -621,7 +625,7 @@ TEST(PrefilterBuilderThread, RapidReloadsRunOneBuildOnAtMostPartThreadsCompiles)
         int reloads = 0;
         for (; secondsSince(began) < 4; ++reloads) {
             readRules(settings, reloads % 7 == 6 ? others : reloads % 2 ? edited : rules.text);
-            builder.start(settings);
+            startStaged(builder, settings);
             auto interval = std::chrono::steady_clock::now();
             int wait = (reloads % 5) * 25;
             do {
@@ -646,34 +650,71 @@ TEST(PrefilterBuilderThread, RapidReloadsRunOneBuildOnAtMostPartThreadsCompiles)
                            << PrefilterBuilder::partThreads() << " compiles";
 }
 
+// The staged rules with a rule line put before that of the rule named before; the text
+// unchanged when there is no such rule.
+std::string withRuleInserted(std::string text, const std::string& before, const std::string& line) {
+    std::size_t at = text.find("\n  " + before + " /");
+    if (at != std::string::npos) text.insert(at + 1, line + "\n");
+    return text;
+}
+
+// The staged rules without the named rule's line; the text unchanged when it is not there.
+std::string withRuleRemoved(std::string text, const std::string& name) {
+    std::size_t at = text.find("\n  " + name + " /");
+    if (at != std::string::npos) text.erase(at + 1, text.find('\n', at + 1) - at);
+    return text;
+}
+
 // A build after a reload compiles only the parts whose expressions it does not have yet:
-// none for the same rules read again, the parts around the rule for a one-rule edit. What
-// it serves answers as the bare scan at every stage.
+// none for the same rules read again, the parts around the rule for a one-rule edit, and
+// likewise for a rule added or removed in the middle, which renumbers the rules after it
+// (their parts do not change for that). What it serves answers as the bare scan at every
+// stage, the renumbered rules' answers included.
 TEST(PrefilterBuilderThread, ReloadsCompileOnlyThePartsThatChanged) {
-    const StagedRules rules = stagedRules(71, 50);
+    StagedBuild build(71, 150);
+    const StagedRules& rules = build.rules;
+    FilterSettings& settings = build.settings;
+    testsupport::CaptureStdout& capture = build.capture;
+    PrefilterBuilder& builder = *build.builder;
     const std::string edited = withBk7Edited(rules.text);
-    ASSERT_NE(edited, rules.text);
-    FilterSettings settings;
-    readRules(settings, rules.text);
-    testsupport::CaptureStdout capture;
-    PrefilterBuilder builder;
-    builder.setPartBytesForTests(stagedPartBytes);
-    builder.start(settings);
+    const std::string inserted = withRuleInserted(edited, "Bk150", "  BkNew /\\bbknew_[0-9]+x/");
+    const std::string removed = withRuleRemoved(inserted, "Bk100");
+    const std::string headerFirst = withRuleInserted(removed, "Hk0", "  HkNew /^Subject:.*hknew_[0-9]+/i");
+    for (const std::string* text : {&edited, &inserted, &headerFirst}) ASSERT_NE(*text, rules.text);
+    ASSERT_NE(removed, inserted);
     ASSERT_TRUE(builder.waitForTests(settings.generation(), 120000));
     const std::size_t fresh = builder.compilesBegunForTests();
-    ASSERT_GT(fresh, 10u);
     std::string said = capture.text();
 
+    // A first-stage part is a run of cheap rules whose ends the rules' content chooses, so
+    // a rule edited, added or removed changes its run, which may split in two or join the
+    // next one, and the run after that at most; the costly rules' parts stay, and the cheap
+    // rules of that side make one part of the final stage, compiled again. A header rule
+    // inserted before all others renumbers the header lines' full rules too, and likewise
+    // changes only the runs beside it.
     const struct {
         const char* name;
         const std::string& text;
+        std::size_t ruleCount;
         std::size_t compiles;  // at most
         bool staged;
     } cases[] = {
-        {"the same rules read again", rules.text, 0, false},
-        // The edited rule's part of the first stage (and the one after it, when the cut
-        // between them moved), and the cheap body rules whole.
-        {"one body rule edited", edited, 3, true},
+        {"the same rules read again", rules.text, rules.ruleCount, 0, false},
+        {"one body rule edited", edited, rules.ruleCount, 3, true},
+        {"a body rule inserted in the middle", inserted, rules.ruleCount + 1, 4, true},
+        {"a body rule removed from the middle", removed, rules.ruleCount, 4, true},
+        {"a header rule inserted before all others", headerFirst, rules.ruleCount + 1, 4, true},
+    };
+    for (const auto& c : cases) ASSERT_GT(fresh, 2 * c.compiles) << "a fresh build compiles too few parts to tell";
+    // Rules before and after the rules inserted and removed, with their new numbers: a
+    // prefilter that named a rule by its old number would leave their matches out.
+    const std::string costly = rules.words.at("CostlyBodyB")[10] + " and " + rules.words.at("CostlyFull")[20];
+    const std::string messages[] = {
+        "Subject: hk3_abx\n\nsee bk7_zz5 here\n",
+        "Subject: none\n\nsee bk7_12cd and bk8_12cd\n",
+        "Subject: hknew_4 and hk49_abx\nX-Note: fk7_qqz\n\nsee bknew_12x, bk99_1ab, bk100_1ab and bk101_1ab\n",
+        "Subject: hk0_zzx\n\nbk149_7cd bk150_7cd bk299_7cd fk0_qz fk149_qz\n" + costly + "\n",
+        "Subject: " + costly + "\n\nbk151_7ab and " + rules.words.at("CostlyBodyA")[30] + "\n",
     };
     cgp::MessageScanner scanner;
     unsigned int request = 0;
@@ -690,30 +731,26 @@ TEST(PrefilterBuilderThread, ReloadsCompileOnlyThePartsThatChanged) {
         std::string out = capture.text().substr(said.size());
         said += out;
         std::string expected =
-            (c.staged ? stageLine("first stage", rules.ruleCount) : "") + stageLine("ready", rules.ruleCount);
+            (c.staged ? stageLine("first stage", c.ruleCount) : "") + stageLine("ready", c.ruleCount);
         EXPECT_TRUE(boost::regex_match(out, boost::regex(expected))) << out;
 
-        const struct {
-            const char* message;
-            const char* names;
-        } messages[] = {
-            {"Subject: hk3_abx\n\nsee bk7_zz5 here\n", c.staged ? "Bk7 Hk3" : "Hk3"},
-            {"Subject: none\n\nsee bk7_12cd and bk8_12cd\n", c.staged ? "Bk8" : "Bk7 Bk8"},
-        };
-        for (const auto& m : messages) {
-            SCOPED_TRACE(m.message);
-            std::string expectedLines;
-            std::istringstream names(m.names);
-            for (std::string name; names >> name;) expectedLines += "X-Regex-Match: " + name + "\n";
-            for (const cgp::RulesPrefilter* prefilter :
-                 {static_cast<const cgp::RulesPrefilter*>(nullptr), first.get(), last.get()}) {
-                if (!prefilter && first && last) continue;
-                std::istringstream in(m.message);
-                EXPECT_EQ(joined(scanner.scan(in, settings, true, ++request, prefilter).lines), expectedLines)
-                    << (!prefilter ? "without prefilter" : prefilter->final ? "final" : "first stage");
+        for (const std::string& message : messages) {
+            SCOPED_TRACE(message);
+            std::istringstream bareIn(message);
+            const std::string bare = joined(scanner.scan(bareIn, settings, true, ++request, nullptr).lines);
+            EXPECT_NE(bare, "") << "the message is to match rules";
+            for (const cgp::RulesPrefilter* prefilter : {first.get(), last.get()}) {
+                if (!prefilter) continue;
+                std::istringstream in(message);
+                EXPECT_EQ(joined(scanner.scan(in, settings, true, ++request, prefilter).lines), bare)
+                    << (prefilter->final ? "final" : "first stage");
             }
         }
     }
+    // The edited rule's answers, as its text says.
+    std::istringstream in("Subject: none\n\nsee bk7_zz5, bk7_12cd and bknew_3x\n");
+    EXPECT_EQ(joined(scanner.scan(in, settings, true, ++request, builder.ready(settings.generation()).get()).lines),
+              "X-Regex-Match: Bk7\nX-Regex-Match: BkNew\n");
     capture.stop();
 }
 

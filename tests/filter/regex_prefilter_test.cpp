@@ -561,4 +561,42 @@ TEST(RegexPrefilter, ARefusedExpressionLeavesOnlyItsRuleAlwaysRun) {
     EXPECT_EQ(prefilter->candidates(scratch), std::vector<std::uint32_t>({0, 1, 2}));
 }
 
+// A part compiled once serves prefilters that number its rules otherwise: the rules it
+// names are the prefilter's, as the part's table says. A table that does not fit the part
+// leaves the part out, its rules always run, rather than read past the table.
+TEST(RegexPrefilter, APlacedPartNamesRulesByThePrefiltersNumbers) {
+    RegexPrefilter::Reading piece;  // two rules, numbered within the part
+    piece.always.assign(2, 1);
+    piece.expressions = {"abc", "x[yz]", "qq+r"};
+    piece.ruleOf = {0, 1, 1};
+    std::shared_ptr<const RegexPrefilter::Part> part = RegexPrefilter::compilePart(piece, nullptr);
+    ASSERT_TRUE(part);
+    RegexPrefilter::Reading whole;  // five rules: the part's are 3 and 1, the others have none
+    whole.always.assign(5, 1);
+    const struct {
+        const char* name;
+        std::vector<std::uint32_t> rules;
+        std::size_t always;
+        std::vector<std::uint32_t> onAbc, onXz;  // candidates
+    } cases[] = {
+        {"placed", {3, 1}, 3, {0, 2, 3, 4}, {0, 1, 2, 4}},
+        {"the same numbers", {}, 3, {0, 2, 3, 4}, {1, 2, 3, 4}},
+        {"a table too short", {3}, 5, {0, 1, 2, 3, 4}, {0, 1, 2, 3, 4}},
+        {"a rule the prefilter lacks", {3, 7}, 5, {0, 1, 2, 3, 4}, {0, 1, 2, 3, 4}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<RegexPrefilter> prefilter =
+            RegexPrefilter::assemble(whole, {RegexPrefilter::Placed{part, c.rules}});
+        EXPECT_EQ(prefilter->alwaysRunCount(), c.always);
+        RegexPrefilter::Scratch scratch;
+        ASSERT_TRUE(prefilter->prepare(scratch));
+        for (const auto& [line, expected] : {std::make_pair(std::string("--abc--"), c.onAbc),
+                                             std::make_pair(std::string("a qqr and xz"), c.onXz)}) {
+            prefilter->scan(line.data(), line.data() + line.size(), scratch);
+            EXPECT_EQ(prefilter->candidates(scratch), expected) << line;
+        }
+    }
+}
+
 }  // namespace
