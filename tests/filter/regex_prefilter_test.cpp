@@ -63,6 +63,30 @@ bool readable(const std::string& pattern, bool icase = false) {
     return cgp::prefilter::readPattern(pattern, icase, expression.mark_count(), oracle, tree);
 }
 
+// The prefilter of a table of cases (each with a pattern and icase) built whole, with a
+// scratch to scan with; every pattern must compile.
+struct Whole {
+    Compiled compiled;
+    std::unique_ptr<RegexPrefilter> prefilter;
+    RegexPrefilter::Scratch scratch;
+
+    bool names(std::size_t rule, const std::string& line) {
+        prefilter->scan(line.data(), line.data() + line.size(), scratch);
+        return prefilter->isCandidate(scratch, rule);
+    }
+};
+
+template <class Cases>
+void buildWhole(const Cases& cases, Whole& whole) {
+    std::vector<std::pair<std::string, bool>> patterns;
+    for (const auto& c : cases) patterns.emplace_back(c.pattern, c.icase);
+    whole.compiled = compile(patterns);
+    ASSERT_EQ(whole.compiled.rules.size(), patterns.size());
+    whole.prefilter = RegexPrefilter::build(whole.compiled.rules);
+    ASSERT_TRUE(whole.prefilter);
+    ASSERT_TRUE(whole.prefilter->prepare(whole.scratch));
+}
+
 // Each pattern matches its line only through a way Boost reads it that a careless reader
 // gets wrong; the prefilter must still name the rule, and must not name it for a line that
 // cannot match.
@@ -111,21 +135,14 @@ TEST(RegexPrefilter, BoostReadingsThatAReaderGetsWrong) {
         {"a++b", false, "aab", "xyz"},                    // possessive
         {"a*?b", false, "b", "xyz"},                      // lazy
     };
-    std::vector<std::pair<std::string, bool>> patterns;
-    for (const Case& c : cases) patterns.emplace_back(c.pattern, c.icase);
-    Compiled compiled = compile(patterns);
-    ASSERT_EQ(compiled.rules.size(), sizeof cases / sizeof *cases);
-    std::unique_ptr<RegexPrefilter> prefilter = RegexPrefilter::build(compiled.rules);
-    ASSERT_TRUE(prefilter);
-    RegexPrefilter::Scratch scratch;
-    ASSERT_TRUE(prefilter->prepare(scratch));
-    for (std::size_t i = 0; i < compiled.rules.size(); ++i) {
+    Whole whole;
+    ASSERT_NO_FATAL_FAILURE(buildWhole(cases, whole));
+    for (std::size_t i = 0; i < whole.compiled.rules.size(); ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE(c.pattern);
-        ASSERT_TRUE(boostMatches(compiled.expressions[i], c.matching));
-        ASSERT_FALSE(boostMatches(compiled.expressions[i], c.other));
-        prefilter->scan(c.matching.data(), c.matching.data() + c.matching.size(), scratch);
-        EXPECT_TRUE(prefilter->isCandidate(scratch, i));
+        ASSERT_TRUE(boostMatches(whole.compiled.expressions[i], c.matching));
+        ASSERT_FALSE(boostMatches(whole.compiled.expressions[i], c.other));
+        EXPECT_TRUE(whole.names(i, c.matching));
     }
 }
 
@@ -155,25 +172,17 @@ TEST(RegexPrefilter, ABackReferenceReadsAsACopyOfItsGroup) {
         {"(a)(\\1\\1)(\\2\\2)(\\3\\3)(\\4\\4)(\\5\\5)(\\6\\6)(\\7\\7)(\\8\\8)\\9\\9", false, std::string(1023, 'a'),
          std::string(1022, 'a')},
     };
-    std::vector<std::pair<std::string, bool>> patterns;
-    for (const Case& c : cases) patterns.emplace_back(c.pattern, c.icase);
-    Compiled compiled = compile(patterns);
-    ASSERT_EQ(compiled.rules.size(), sizeof cases / sizeof *cases);
-    std::unique_ptr<RegexPrefilter> prefilter = RegexPrefilter::build(compiled.rules);
-    ASSERT_TRUE(prefilter);
-    RegexPrefilter::Scratch scratch;
-    ASSERT_TRUE(prefilter->prepare(scratch));
-    for (std::size_t i = 0; i < compiled.rules.size(); ++i) {
+    Whole whole;
+    ASSERT_NO_FATAL_FAILURE(buildWhole(cases, whole));
+    for (std::size_t i = 0; i < whole.compiled.rules.size(); ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE(c.pattern);
         EXPECT_TRUE(readable(c.pattern, c.icase));
-        ASSERT_TRUE(boostMatches(compiled.expressions[i], c.matching));
-        prefilter->scan(c.matching.data(), c.matching.data() + c.matching.size(), scratch);
-        EXPECT_TRUE(prefilter->isCandidate(scratch, i));
+        ASSERT_TRUE(boostMatches(whole.compiled.expressions[i], c.matching));
+        EXPECT_TRUE(whole.names(i, c.matching));
         if (c.unnamed.empty()) continue;
-        ASSERT_FALSE(boostMatches(compiled.expressions[i], c.unnamed));
-        prefilter->scan(c.unnamed.data(), c.unnamed.data() + c.unnamed.size(), scratch);
-        EXPECT_FALSE(prefilter->isCandidate(scratch, i)) << shown(c.unnamed);
+        ASSERT_FALSE(boostMatches(whole.compiled.expressions[i], c.unnamed));
+        EXPECT_FALSE(whole.names(i, c.unnamed)) << shown(c.unnamed);
     }
 }
 
