@@ -49,26 +49,14 @@ prefilter::PatternNode copiesOf(const prefilter::PatternNode& part, long count) 
     return copies;
 }
 
-// Two copies of such a rule's core, when they fit within limit; false, leaving twice
-// alone, for any other rule.
-bool twoCores(const prefilter::PatternNode& tree, std::size_t core, std::size_t limit, prefilter::PatternNode& twice) {
-    const prefilter::PatternNode* part = nullptr;
-    if (!repeatedLongNode(tree, core, part) || 2 * prefilter::emitPattern(*part).size() + 16 > limit) return false;
-    twice = copiesOf(*part, 2);
-    return true;
-}
-
-// For such a rule that ignores case, as many copies as it repeats the node (up to five),
-// spelled for the engine's caseless mode, whose spelling of letters is a quarter as long:
-// a core that fits twice fits several times. Empty when the rule is not such a rule or no
-// two copies fit.
-std::string foldedCores(const prefilter::PatternNode& tree, std::size_t core, std::size_t limit) {
+// For a rule that ignores case, as many copies of part as node repeats (up to five), spelled
+// for the engine's caseless mode, whose spelling of letters is a quarter as long: a core
+// that fits twice fits several times. Empty when its byte sets keep case or no two copies
+// fit within limit.
+std::string foldedCopies(const prefilter::PatternNode& node, const prefilter::PatternNode& part, std::size_t limit) {
     constexpr long maxCopies = 5;
-    const prefilter::PatternNode* part = nullptr;
-    const prefilter::PatternNode* node = repeatedLongNode(tree, core, part);
-    if (!node) return std::string();
-    for (long count = std::min(node->min, maxCopies); count >= 2; --count) {
-        std::string text = prefilter::emitFoldedPattern(copiesOf(*part, count));
+    for (long count = std::min(node.min, maxCopies); count >= 2; --count) {
+        std::string text = prefilter::emitFoldedPattern(copiesOf(part, count));
         if (text.empty() || text.size() <= limit) return text;
     }
     return std::string();
@@ -101,14 +89,18 @@ std::unique_ptr<RegexPrefilter::Reading> RegexPrefilter::read(const std::vector<
         if (prefilter::matchesEmpty(tree)) continue;
         // The engine would name such a rule on nearly every line, at a high price per line.
         if (prefilter::shareOfLinesNamed(tree) >= broadRuleShare) continue;
-        std::string folded = foldedCores(tree, core, limit);
+        const prefilter::PatternNode* part = nullptr;
+        const prefilter::PatternNode* repeated = repeatedLongNode(tree, core, part);
+        std::string folded = repeated ? foldedCopies(*repeated, *part, limit) : std::string();
         if (!folded.empty()) {
             reading->expressions.push_back(std::move(folded));
             reading->ruleOf.push_back(static_cast<unsigned int>(i));
             continue;
         }
-        prefilter::PatternNode twice;
-        const prefilter::PatternNode& given = twoCores(tree, core, limit, twice) ? twice : prefilter::coreOf(tree, core);
+        // Else two copies in the usual spelling, when they fit.
+        bool twoFit = repeated && 2 * prefilter::emitPattern(*part).size() + 16 <= limit;
+        prefilter::PatternNode twice = twoFit ? copiesOf(*part, 2) : prefilter::PatternNode();
+        const prefilter::PatternNode& given = twoFit ? twice : prefilter::coreOf(tree, core);
         for (std::string& piece : prefilter::emitPieces(given, limit)) {
             reading->expressions.push_back(std::move(piece));
             reading->ruleOf.push_back(static_cast<unsigned int>(i));
