@@ -4,10 +4,14 @@
 #include <sched.h>
 #include <time.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -64,13 +68,29 @@ struct Run {
     tmg::Condition ended;
 };
 
-void work(const std::shared_ptr<Run>& run) {
+// An abandoned compile may return while the process exits, after Boost's own state is
+// gone, and freeing its expressions then crashes. The exit handler and those threads take
+// turns under this guard: once the process exits, such a thread frees nothing.
+tmg::MutexInterface& exitGuard() {
+    static tmg::MutexInterface* const guard = new tmg::MutexInterface(tmg::LockRank::AbandonedCompiles);
+    return *guard;
+}
+bool processExiting = false;  // under exitGuard()
+std::atomic<int> abandonedAlive{0};
+
+void markProcessExiting() {
+    tmg::MutexLock lock(&exitGuard());
+    processExiting = true;
+}
+
+// Compiles the run's items until done or abandoned; returns whether it was abandoned.
+bool compileAll(Run* run) {
     for (std::size_t k = 0;; ++k) {
         {
             tmg::MutexLock lock(&run->mutex);
             if (run->abandoned || k == run->items.size()) {
                 run->finished = true;
-                break;
+                return run->abandoned;
             }
             run->current = k;
             run->currentProcessorStart = nanosecondsOn(CLOCK_THREAD_CPUTIME_ID);
@@ -79,11 +99,28 @@ void work(const std::shared_ptr<Run>& run) {
         if (run->hook) run->hook(run->items[k].pattern);
         compile(run->items[k]);
     }
+}
+
+void work(std::shared_ptr<Run> run) {
+    const bool abandoned = compileAll(run.get());
     run->ended.signal();
+    if (!abandoned) return;  // the caller joins and keeps the results
+    {
+        tmg::MutexLock lock(&exitGuard());
+        if (!processExiting) {
+            run.reset();
+            --abandonedAlive;
+            return;
+        }
+    }
+    // The process is ending: hold everything until it has.
+    for (;;) pause();
 }
 
 // Leaves the thread to itself, yielding to everything else.
 void abandon(std::thread& thread) {
+    static std::once_flag registered;
+    std::call_once(registered, [] { std::atexit(markProcessExiting); });
 #ifdef SCHED_IDLE
     struct sched_param idle = {};
     pthread_setschedparam(thread.native_handle(), SCHED_IDLE, &idle);
@@ -124,6 +161,7 @@ std::size_t runOnce(std::vector<BoundedCompile>& batch, std::size_t from) {
                        (processor >= 0 && processor - run->currentProcessorStart > processorLimit + length);
         if (!tooLong) continue;
         run->abandoned = true;
+        ++abandonedAlive;
         std::size_t stuck = run->current;
         for (std::size_t k = 0; k < stuck; ++k) batch[from + k] = std::move(run->items[k]);
         batch[from + stuck].outcome = BoundedCompile::TooLong;
@@ -170,5 +208,7 @@ void setCompileBoundsForTests(std::chrono::nanoseconds processorTime, std::chron
 }
 
 void setCompileHookForTests(void (*hook)(const std::string& pattern)) { compileHook.store(hook); }
+
+int abandonedCompilesAlive() { return abandonedAlive.load(); }
 
 }  // namespace cgp

@@ -35,8 +35,10 @@ struct BoundedCompile {
 // What an abandoned compile costs: its thread is left to itself (detached, at the lowest
 // scheduling priority the system grants) with its own copy of the pattern and keeps a
 // processor busy whenever one is free, and its memory, until its compile returns, which may
-// be never; it then ends without touching anything of the caller's. The one shape known to
-// never end is refused before any thread sees it, so that only an unknown one costs this.
+// be never; it then ends without touching anything of the caller's. One that returns
+// after the process began to exit (std::exit, or the end of main) frees nothing and waits
+// for the end. The one shape known to never end is refused before any thread sees it, so
+// that only an unknown one costs this.
 void compileWithinBounds(std::vector<BoundedCompile>& batch);
 
 // For tests: the bounds of each compile (by default 1 s of processor time and 20 s of
@@ -44,5 +46,7 @@ void compileWithinBounds(std::vector<BoundedCompile>& batch);
 // before it compiles it (none by default). Set them while no batch runs.
 void setCompileBoundsForTests(std::chrono::nanoseconds processorTime, std::chrono::nanoseconds wallTime);
 void setCompileHookForTests(void (*hook)(const std::string& pattern));
+// How many abandoned compile threads have not yet freed what they hold and ended.
+int abandonedCompilesAlive();
 
 }  // namespace cgp

@@ -50,6 +50,9 @@ enum class LockRank : int {
     LogRepeat = 900,
     // Standard output: one whole line at a time, inside any of the above.
     Output = 1000,
+    // The filter's guard between process exit and the compile threads it abandoned; nothing
+    // is taken under it.
+    AbandonedCompiles = 1100,
 };
 
 // The name of a rank as the check prints it ("Parser", "Output", ...); "unranked" for

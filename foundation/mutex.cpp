@@ -76,6 +76,7 @@ const char* lockRankName(LockRank rank) {
     case LockRank::PointerRings: return "PointerRings";
     case LockRank::LogRepeat: return "LogRepeat";
     case LockRank::Output: return "Output";
+    case LockRank::AbandonedCompiles: return "AbandonedCompiles";
     }
     return "unranked";
 }

@@ -5,8 +5,13 @@
 
 #include "filter/bounded_compile.h"
 
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -79,6 +84,36 @@ TEST(BoundedCompileThread, TheKnownEndlessShapeNeverReachesAThread) {
     cgp::compileWithinBounds(batch);
     EXPECT_EQ(outcomes(batch), (std::vector<BoundedCompile::Outcome>{BoundedCompile::Refused, BoundedCompile::Refused}));
     EXPECT_EQ(slow.compiles(), 0);
+}
+
+// The compile of "held" waits until the process has begun to exit; the last exit handler
+// then lets it return and gives the compile time to end before it looks.
+std::atomic<bool> exitBegun{false};
+
+void holdUntilExit(const std::string& pattern) {
+    if (pattern != "held") return;
+    while (!exitBegun.load()) std::this_thread::sleep_for(1ms);
+}
+
+void releaseHeldCompileAndLook() {
+    exitBegun = true;
+    std::this_thread::sleep_for(300ms);
+    _exit(cgp::abandonedCompilesAlive() == 1 ? 0 : 3);
+}
+
+TEST(BoundedCompileThread, ACompileReturningWhileTheProcessExitsFreesNothing) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            // Registered before the compile's own handler, so it runs after it.
+            std::atexit(releaseHeldCompileAndLook);
+            cgp::setCompileBoundsForTests(60s, 100ms);
+            cgp::setCompileHookForTests(holdUntilExit);
+            std::vector<BoundedCompile> batch = batchOf({"held"});
+            cgp::compileWithinBounds(batch);
+            std::exit(batch[0].outcome == BoundedCompile::TooLong ? 0 : 4);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -24,14 +24,16 @@ public:
         cgp::setCompileBoundsForTests(processorTime, wallTime);
         cgp::setCompileHookForTests(hook);
     }
-    // Releases the abandoned compiles and waits until they are out of the hook, so that none
-    // outlives the test; puts the default bounds back.
+    // Releases the abandoned compiles and waits until their threads have freed what they
+    // hold, so that none outlives the test (one still freeing while the process exits would
+    // be held until the end); puts the default bounds back.
     ~SlowCompiles() {
         released = true;
         auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (running.load() > 0 && std::chrono::steady_clock::now() < until)
+        while ((running.load() > 0 || cgp::abandonedCompilesAlive() > 0) && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         EXPECT_EQ(running.load(), 0);
+        EXPECT_EQ(cgp::abandonedCompilesAlive(), 0);
         cgp::setCompileHookForTests(nullptr);
         cgp::setCompileBoundsForTests(std::chrono::seconds(1), std::chrono::seconds(20));
     }
