@@ -474,10 +474,11 @@ std::shared_ptr<const RulesPrefilter> PrefilterBuilder::ready(std::uint64_t gene
 }
 
 bool PrefilterBuilder::waitForTests(std::uint64_t generation, int milliseconds) const {
-    for (int waited = 0;; ++waited) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
         std::shared_ptr<const RulesPrefilter> current = ready(generation);
         if (current && current->final) return true;
-        if (waited >= milliseconds) return false;
+        if (std::chrono::steady_clock::now() >= until) return false;
         tmg::sleepMilliseconds(1);
     }
 }

@@ -368,11 +368,11 @@ std::size_t liveThreadCount() {
 // still be on its way out when its builder goes): the count when it holds for 50 ms.
 std::size_t settledThreadCount() {
     std::size_t count = threadCount();
-    auto began = std::chrono::steady_clock::now();
-    for (int still = 0; still < 5 && secondsSince(began) < buildPatienceSeconds;) {
+    auto began = std::chrono::steady_clock::now(), since = began;
+    while (secondsSince(since) < 0.05 && secondsSince(began) < buildPatienceSeconds) {
         tmg::sleepMilliseconds(10);
         std::size_t now = threadCount();
-        still = now == count ? still + 1 : 0;
+        if (now != count) since = std::chrono::steady_clock::now();
         count = now;
     }
     return count;
