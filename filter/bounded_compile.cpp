@@ -3,7 +3,6 @@
 #include <pthread.h>
 #include <sched.h>
 #include <time.h>
-
 #include <unistd.h>
 
 #include <atomic>

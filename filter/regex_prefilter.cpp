@@ -49,10 +49,11 @@ prefilter::PatternNode copiesOf(const prefilter::PatternNode& part, long count) 
     return copies;
 }
 
-// For a rule that ignores case, as many copies of part as node repeats (up to five), spelled
-// for the engine's caseless mode, whose spelling of letters is a quarter as long: a core
-// that fits twice fits several times. Empty when its byte sets keep case or no two copies
-// fit within limit.
+// As many copies of part as node repeats (up to five), spelled for the engine's caseless
+// mode, whose spelling of letters is a quarter as long: a core that fits twice fits several
+// times. Only for a part whose byte sets hold each letter in both cases or neither, as a
+// rule that ignores case has them; empty for any other, or when no two copies fit within
+// limit.
 std::string foldedCopies(const prefilter::PatternNode& node, const prefilter::PatternNode& part, std::size_t limit) {
     constexpr long maxCopies = 5;
     for (long count = std::min(node.min, maxCopies); count >= 2; --count) {

@@ -9,11 +9,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "filter/bounded_compile.h"
 #include "filter/regex_compile_hang.h"
+#include "tests/support/wait_until.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
@@ -28,13 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     batch[0].flags = flags;
     const bool endless = cgp::compileNeverEnds(pattern, flags);
     cgp::compileWithinBounds(batch);
-    if (batch[0].outcome == cgp::BoundedCompile::TooLong) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-        while (cgp::abandonedCompilesAlive() > 0) {
-            if (std::chrono::steady_clock::now() > until) std::abort();
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
+    if (batch[0].outcome == cgp::BoundedCompile::TooLong &&
+        !testsupport::waitUntil([] { return cgp::abandonedCompilesAlive() == 0; }, std::chrono::minutes(1)))
+        std::abort();
     if (endless && batch[0].outcome != cgp::BoundedCompile::Refused) std::abort();
     return 0;
 }

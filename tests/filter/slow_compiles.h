@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "filter/bounded_compile.h"
+#include "tests/support/wait_until.h"
 
 namespace filter_test {
 
@@ -29,9 +30,8 @@ public:
     // be held until the end); puts the default bounds back.
     ~SlowCompiles() {
         released = true;
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while ((running.load() > 0 || cgp::abandonedCompilesAlive() > 0) && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        testsupport::waitUntil([] { return running.load() == 0 && cgp::abandonedCompilesAlive() == 0; },
+                               std::chrono::seconds(30));
         EXPECT_EQ(running.load(), 0);
         EXPECT_EQ(cgp::abandonedCompilesAlive(), 0);
         cgp::setCompileHookForTests(nullptr);
